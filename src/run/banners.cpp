@@ -1,0 +1,89 @@
+// The two boxed banners and their key waits. Every box line is 78 characters wide.
+#include "run/run.h"
+
+#include <conio.h>
+
+#include <cstdio>
+
+namespace {
+
+const char* const kIntroHead = "\n +===========================================================================+\n";
+const char* const kIntroVersionLine =
+    " |                             PURGEKIT Version %2.2f                         |\n";
+const char* const kIntroLines[] = {
+    " |                   Copyright (C) 2002 PurgeKit Labs. All rights reserved.  |\n",
+    " |                            http://www.purgekit.example                    |\n",
+    " +===========================================================================+\n",
+    " |                                                                           |\n",
+    " |  1.  Scan and remove TROJ_VORN (variants A, C, E) & PE_QUILMO             |\n",
+    " |      (variants A, B) from memory.                                         |\n",
+    " |                                                                           |\n",
+    " |  2.  Remove worm's registry entries                                       |\n",
+    " |          a. HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\krn132     |\n",
+    " |          b. HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\wqk        |\n",
+    " |          c. HKLM\\SYSTEM\\CurrentControlSet\\Services\\KernelSvc\\             |\n",
+    " |          d. HKLM\\SYSTEM\\CurrentControlSet\\Services\\Krn132\\                |\n",
+    " |          e. HKLM\\SYSTEM\\CurrentControlSet\\Services\\WinSvc\\                |\n",
+    " |                                                                           |\n",
+    " |      For TROJ_VORN.C:                                                     |\n",
+    " |          f. HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\WinSvc     |\n",
+    " |      For TROJ_VORN.E:                                                     |\n",
+    " |          g. HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Wink*      |\n",
+    " |                                                                           |\n",
+    " |  3.  Remove the following dropped files from the System directory.        |\n",
+    " |             krn132.exe,   wqk.exe,   wqk.dll,    winsvc.exe               |\n",
+    " |                                                                           |\n",
+    " +===========================================================================+",
+    " \n Press any key to continue....\n",
+};
+
+const char* const kClosingPrompt = " \n Press any key to continue ....\n";
+const char* const kClosingHead =
+    "\n\n\n +===========================================================================+\n"
+    " |  For the details of this virus, visit                                     |\n";
+const char* const kClosingAddressLine =
+    " |           http://www.purgekit.example/scanpedia/vinfo/                    |\n";
+const char* const kClosingPageLines[] = {
+    " |                virusencyclo/default5.asp?VName=TROJ_VORN.A                |\n",
+    " |                virusencyclo/default5.asp?VName=TROJ_VORN.C                |\n",
+    " |                virusencyclo/default5.asp?VName=TROJ_VORN.E                |\n",
+    " |                virusencyclo/default5.asp?VName=PE_QUILMO.A                |\n",
+    " |                virusencyclo/default5.asp?VName=PE_QUILMO.B                |\n",
+};
+const char* const kClosingTail =
+    " |                                                                           |\n"
+    " +===========================================================================+";
+
+// Reads one key from the console itself (not standard input), without echo. Every stream
+// is flushed before and after, so the prompt is on screen and typed-ahead input is dropped.
+void WaitForKey()
+{
+    _flushall();
+    _getch();
+    _flushall();
+}
+
+}  // namespace
+
+void ShowIntroBanner()
+{
+    fputs(kIntroHead, stdout);
+    printf(kIntroVersionLine, kPurgekitVersion);
+    for (const char* line : kIntroLines) {
+        fputs(line, stdout);
+    }
+    WaitForKey();
+}
+
+void ShowClosingBanner()
+{
+    fputs(kClosingPrompt, stdout);
+    WaitForKey();
+    fputs(kClosingHead, stdout);
+    for (const char* pageLine : kClosingPageLines) {
+        fputs(kClosingAddressLine, stdout);
+        fputs(pageLine, stdout);
+    }
+    fputs(kClosingTail, stdout);
+    fflush(stdout);
+}

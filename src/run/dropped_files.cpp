@@ -1,0 +1,44 @@
+#include "run/run_state.h"
+
+#include <windows.h>
+
+void BuildSystemFilePath(const RunState& state, const char* fileName, SystemFilePath* path)
+{
+    bool whole = state.systemFolderWhole;
+    whole = CopyText(path->text, sizeof(path->text), state.systemFolder) && whole;
+    whole = AppendText(path->text, sizeof(path->text), fileName) && whole;
+    path->whole = whole;
+}
+
+namespace {
+
+// Reports `File "<path>" ` followed by not found, deleted or delete failed.
+void RemoveDroppedFile(const SystemFilePath& path)
+{
+    const char* outcome = "not found";
+    if (path.whole) {
+        SetFileAttributesA(path.text, FILE_ATTRIBUTE_NORMAL);
+        if (GetFileAttributesA(path.text) != INVALID_FILE_ATTRIBUTES) {
+            outcome = DeleteFileA(path.text) ? "deleted" : "delete failed";
+        }
+    }
+    char message[kPathSize] = {};
+    ComposeText(message, sizeof(message), "\n\t File \"", path.text, "\" ");
+    AppendText(message, sizeof(message), outcome);
+    Report(message);
+}
+
+}  // namespace
+
+void RemoveDroppedFiles(RunState* state)
+{
+    Report("\n\nRemoving drop files!");
+    BuildSystemFilePath(*state, "krn132.exe", &state->wormFile);
+    BuildSystemFilePath(*state, "wqk.exe", &state->dropperFile);
+    BuildSystemFilePath(*state, "wqk.dll", &state->virusLibrary);
+    BuildSystemFilePath(*state, "WinSvc.exe", &state->variantCFile);
+    RemoveDroppedFile(state->wormFile);
+    RemoveDroppedFile(state->dropperFile);
+    RemoveDroppedFile(state->virusLibrary);
+    RemoveDroppedFile(state->variantCFile);
+}

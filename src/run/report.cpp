@@ -1,0 +1,69 @@
+// The log is opened anew for every message, appended to in text mode (each "\n" stored as
+// CR LF), and closed at once, so an interrupted run leaves a complete log.
+#include "run/run.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+const char* const kWeekdayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+const char* const kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char kUnknownName[] = "???";
+
+FILE* OpenLog()
+{
+    return fopen(kLogFileName, "a");
+}
+
+}  // namespace
+
+void LogWrite(const char* message)
+{
+    if (message == nullptr) {
+        return;
+    }
+    FILE* log = OpenLog();
+    if (log == nullptr) {
+        return;
+    }
+    fputs(message, log);
+    fclose(log);
+}
+
+void Report(const char* message)
+{
+    if (message == nullptr) {
+        return;
+    }
+    LogWrite(message);
+    fputs(message, stdout);
+}
+
+void LogCount(int32_t number)
+{
+    FILE* log = OpenLog();
+    if (log == nullptr) {
+        return;
+    }
+    fprintf(log, "%i Files", static_cast<int>(number));
+    fclose(log);
+    printf("%i Files", static_cast<int>(number));
+}
+
+void LogDateTime()
+{
+    SYSTEMTIME now = {};
+    GetLocalTime(&now);
+    const char* weekday = now.wDayOfWeek < 7 ? kWeekdayNames[now.wDayOfWeek] : kUnknownName;
+    const char* month =
+        now.wMonth >= 1 && now.wMonth <= 12 ? kMonthNames[now.wMonth - 1] : kUnknownName;
+    char line[kPathSize] = {};
+    snprintf(line, sizeof(line), "\nDate and Time: %s %s %02i %02i:%02i:%02i %i", weekday, month,
+             static_cast<int>(now.wDay), static_cast<int>(now.wHour),
+             static_cast<int>(now.wMinute), static_cast<int>(now.wSecond),
+             static_cast<int>(now.wYear));
+    LogWrite(line);
+}

@@ -1,0 +1,31 @@
+// The cleaning run: one pass through the stages in their fixed order. Nothing ends it
+// early, and it returns 0 whatever it found or failed.
+#include "run/run_state.h"
+
+#include <cstdio>
+
+int RunCleaning()
+{
+    RunState state = {};
+    state.found = false;
+    state.systemFolderWhole = GetSystemFolderPath(state.systemFolder, sizeof(state.systemFolder));
+    GetHostInfo(&state.host);
+
+    ShowIntroBanner();
+
+    char message[kPathSize] = {};
+    snprintf(message, sizeof(message),
+             "\n\n========================\nStart : PURGEKIT version %2.2f", kPurgekitVersion);
+    LogWrite(message);
+    ComposeText(message, sizeof(message), "\nWindows Platform : ",
+                PlatformName(state.host.platformCode), "");
+    Report(message);
+    LogDateTime();
+
+    RemoveDroppedFiles(&state);
+
+    LogDateTime();
+    LogWrite("\nStop\n========================");
+    ShowClosingBanner();
+    return 0;
+}

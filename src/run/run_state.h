@@ -1,0 +1,28 @@
+// What the run keeps for its whole length, shared by its stages.
+#pragma once
+
+#include "run/run.h"
+
+// A file path in the system folder. `whole` is false when the system folder could not be
+// determined or the path did not fit its buffer: such a path is never acted upon.
+struct SystemFilePath {
+    char text[kPathSize];
+    bool whole;
+};
+
+struct RunState {
+    char systemFolder[kPathSize];
+    bool systemFolderWhole;
+    SystemFilePath wormFile;       // "krn132.exe"
+    SystemFilePath dropperFile;    // "wqk.exe"
+    SystemFilePath virusLibrary;   // "wqk.dll"
+    SystemFilePath variantCFile;   // "WinSvc.exe"
+    bool found;                    // set only by service checks and start-up values deleted
+    HostInfo host;
+};
+
+// The system folder path followed by `fileName`.
+void BuildSystemFilePath(const RunState& state, const char* fileName, SystemFilePath* path);
+
+// Deletes the four dropped files from the system folder, one reported line each.
+void RemoveDroppedFiles(RunState* state);

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# run_scenario.sh SCENARIO_DIR PURGEKIT_EXE TEMPLATE_PREFIX TOOLS_DIR [SAMPLES_DIR]
+#
+# Runs one acceptance scenario: a copy of the booted template prefix gets the scenario's
+# Windows identity and planted state, the real purgekit.exe runs in it from C:\work with no
+# standard input, and its console transcript, its log and the state it leaves are checked.
+#
+# A scenario folder holds scenario.sh, which may set IDENTITY (default winxp) and define
+#   plant        set up the system before the run
+#   after        check the state after the run (fail with `fail MESSAGE`)
+#   scenario_main  replace the whole default flow (plant, run, compare, after)
+# and the expected files expected-stdout.txt and expected-log.txt (see compare_output.py).
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../wine/wine_env.sh"
+
+SCENARIO_DIR=$(cd "$1" && pwd)
+PURGEKIT_EXE=$2
+TEMPLATE=$3
+TOOLS_DIR=$4
+SAMPLES_DIR=${5:-}
+SCENARIO=$(basename "$SCENARIO_DIR")
+IDENTITY=winxp
+FAILURES=0
+
+PREFIX=$(wine_new_prefix "$TEMPLATE") || { echo "cannot copy the template prefix"; exit 1; }
+BACKGROUND_PIDS=()
+cleanup() {
+    local pid
+    for pid in "${BACKGROUND_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+    wine_drop_prefix "$PREFIX"
+}
+trap cleanup EXIT
+
+DRIVE_C=$PREFIX/drive_c
+SYSDIR=$DRIVE_C/windows/system32      # Linux path of C:\windows\system32
+WORK=$DRIVE_C/work                     # the program's working folder, C:\work
+RESULTS=${PURGEKIT_RESULTS:-$PWD/acceptance-results}/$SCENARIO
+rm -rf "$RESULTS"
+mkdir -p "$WORK" "$DRIVE_C/tools" "$RESULTS"
+cp "$PURGEKIT_EXE" "$WORK/purgekit.exe"
+cp "$TOOLS_DIR"/*.exe "$DRIVE_C/tools/" 2>/dev/null
+[ -n "$SAMPLES_DIR" ] && [ -d "$SAMPLES_DIR" ] && cp "$SAMPLES_DIR"/*.exe "$DRIVE_C/tools/" 2>/dev/null
+
+# ---- helpers for scenarios ---------------------------------------------------------------
+
+fail() { echo "FAIL [$SCENARIO]: $*"; FAILURES=$((FAILURES + 1)); }
+
+# win PROGRAM ARGS...: runs a Windows program in the scenario's prefix.
+win() { wine_run "$PREFIX" "$@"; }
+
+# win_quiet PROGRAM ARGS...: the same, output discarded; fails the scenario when it fails.
+win_quiet() { win "$@" >/dev/null 2>&1 </dev/null || fail "setup step failed: $*"; }
+
+# reg_add KEY VALUE DATA [TYPE]
+reg_add() { win_quiet reg add "$1" /v "$2" /d "$3" /t "${4:-REG_SZ}" /f; }
+
+# reg_has_value KEY VALUE / reg_has_key KEY: exit status tells.
+reg_has_value() { win reg query "$1" /v "$2" >/dev/null 2>&1 </dev/null; }
+reg_has_key() { win reg query "$1" >/dev/null 2>&1 </dev/null; }
+
+# sc_create NAME BINPATH: a real service known to the service control manager.
+sc_create() { win_quiet sc create "$1" binpath= "$2"; }
+# service_exists NAME: the service control manager still knows it.
+service_exists() { win sc query "$1" 2>/dev/null </dev/null | grep -q SERVICE_NAME; }
+
+# plant_file WINDOWS_PATH TEXT: writes a file through a Windows program.
+plant_file() { win_quiet cmd /c "echo $2> $1"; }
+
+# attrib_set WINDOWS_PATH FLAG: one flag per call (attrib applies only the last one).
+attrib_set() { win_quiet attrib "$2" "$1"; }
+
+# hold_open [/dir] WINDOWS_PATH: another process holds it open without any sharing.
+hold_open() {
+    local fifo=$RESULTS/hold.$RANDOM
+    mkfifo "$fifo"
+    win 'C:\tools\holdopen.exe' "$@" >"$fifo" 2>/dev/null </dev/null &
+    BACKGROUND_PIDS+=($!)
+    if ! timeout 30 head -n1 "$fifo" | grep -q held; then fail "could not hold open: $*"; fi
+    rm -f "$fifo"
+}
+
+# run_purgekit TRANSCRIPT: runs the program from C:\work, stdin from /dev/null.
+run_purgekit() {
+    (cd "$WORK" && win purgekit.exe </dev/null >"$1" 2>"$1.stderr")
+    local status=$?
+    [ "$status" -eq 0 ] || fail "purgekit.exe exited with $status"
+}
+
+# compare EXPECTED ACTUAL [--wine-processes]
+compare() {
+    python3 "$here/compare_output.py" "$@" || fail "$(basename "$2") differs from $(basename "$1")"
+}
+
+expect_file() { [ -e "$1" ] || fail "expected to exist: $1"; }
+expect_no_file() { [ ! -e "$1" ] || fail "expected to be gone: $1"; }
+
+plant() { :; }
+after() { :; }
+scenario_main() {
+    plant
+    run_purgekit "$RESULTS/stdout.txt"
+    compare "$SCENARIO_DIR/expected-stdout.txt" "$RESULTS/stdout.txt" --wine-processes
+    compare "$SCENARIO_DIR/expected-log.txt" "$WORK/PURGEKIT.LOG" --wine-processes
+    after
+}
+
+# ---- the scenario ------------------------------------------------------------------------
+. "$SCENARIO_DIR/scenario.sh"
+wine_identity "$PREFIX" "$IDENTITY" || fail "cannot set the identity $IDENTITY"
+scenario_main
+if [ "$FAILURES" -ne 0 ]; then
+    echo "scenario $SCENARIO: $FAILURES failure(s); results kept in $RESULTS"
+    trap - EXIT
+    for pid in "${BACKGROUND_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+    wine_drop_prefix "$PREFIX"
+    exit 1
+fi
+echo "scenario $SCENARIO: passed"

@@ -1,0 +1,2 @@
+# A clean system under the nt351 identity: nothing to remove, no inoculation.
+IDENTITY=nt351

@@ -1,0 +1,2 @@
+# A clean system under the win2k identity: nothing to remove, no inoculation.
+IDENTITY=win2k

@@ -1,0 +1,2 @@
+# A clean system under the winme identity: nothing to remove, no inoculation.
+IDENTITY=winme

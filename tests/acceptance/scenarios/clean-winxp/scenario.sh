@@ -1,0 +1,2 @@
+# A clean system under the winxp identity: nothing to remove, no inoculation.
+IDENTITY=winxp
