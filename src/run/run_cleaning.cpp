@@ -22,6 +22,7 @@ int RunCleaning()
     Report(message);
     LogDateTime();
 
+    TerminateWormProcesses();
     RemoveDroppedFiles(&state);
 
     LogDateTime();

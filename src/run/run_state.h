@@ -24,5 +24,8 @@ struct RunState {
 // The system folder path followed by `fileName`.
 void BuildSystemFilePath(const RunState& state, const char* fileName, SystemFilePath* path);
 
+// The memory stage: the passes for TROJ_VORN.A, .C and .E, each after its heading line.
+void TerminateWormProcesses();
+
 // Deletes the four dropped files from the system folder, one reported line each.
 void RemoveDroppedFiles(RunState* state);
