@@ -25,6 +25,7 @@ int RunCleaning()
     RemoveDroppedFiles(&state);
 
     LogDateTime();
+    RunInoculationStage(state);
     LogWrite("\nStop\n========================");
     ShowClosingBanner();
     return 0;

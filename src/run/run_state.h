@@ -24,5 +24,9 @@ struct RunState {
 // The system folder path followed by `fileName`.
 void BuildSystemFilePath(const RunState& state, const char* fileName, SystemFilePath* path);
 
+// When the services or the registry showed an infection: the blocking folders, their outcome
+// and the reboot advice.
+void RunInoculationStage(const RunState& state);
+
 // Deletes the four dropped files from the system folder, one reported line each.
 void RemoveDroppedFiles(RunState* state);
