@@ -46,7 +46,9 @@ for dropped in wqk.exe wqk.dll WinSvc.exe; do
     win cmd /c "echo dropped> $sys\\$dropped"
 done
 sleep 2
-echo "   worm process running: $(win tasklist 2>/dev/null | grep -i -c krn132) (krn132.exe)"
+# Wine's processes show as host processes named after their Windows command line.
+worm_processes() { ps -eo args | grep -i -c '[k]rn132\.exe' || true; }
+echo "   worm processes running (krn132.exe): $(worm_processes)"
 
 echo "== Running purgekit.exe in C:\\work (the key prompts are answered at once)"
 cp "$build/src/purgekit.exe" "$prefix/drive_c/work/"
@@ -58,7 +60,7 @@ echo "---------------------------------------------------------------- PURGEKIT.
 tr -d '\r' <"$prefix/drive_c/work/PURGEKIT.LOG"
 echo
 echo "---------------------------------------------------------------- what remains"
-echo "worm process krn132.exe running: $(win tasklist 2>/dev/null | grep -i -c krn132 || true)"
+echo "worm processes running (krn132.exe): $(worm_processes)"
 for service in Krn132 KernelSvc; do
     if win sc query "$service" 2>/dev/null | grep -q SERVICE_NAME; then
         echo "service $service: still there"
