@@ -3,7 +3,7 @@
 #include "memory/memory.h"
 #include "run/run_state.h"
 
-void TerminateWormProcesses()
+void RunMemoryStage()
 {
     Report("\n\nTerminating Worm/Virus processes for TROJ_VORN.A! ");
     CleanVariantA();

@@ -22,10 +22,11 @@ int RunCleaning()
     Report(message);
     LogDateTime();
 
-    TerminateWormProcesses();
+    RunMemoryStage();
     RemoveDroppedFiles(&state);
 
     LogDateTime();
+    RunInoculationStage(state);
     LogWrite("\nStop\n========================");
     ShowClosingBanner();
     return 0;

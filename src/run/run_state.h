@@ -25,7 +25,11 @@ struct RunState {
 void BuildSystemFilePath(const RunState& state, const char* fileName, SystemFilePath* path);
 
 // The memory stage: the passes for TROJ_VORN.A, .C and .E, each after its heading line.
-void TerminateWormProcesses();
+void RunMemoryStage();
+
+// When the services or the registry showed an infection: the blocking folders, their outcome
+// and the reboot advice.
+void RunInoculationStage(const RunState& state);
 
 // Deletes the four dropped files from the system folder, one reported line each.
 void RemoveDroppedFiles(RunState* state);

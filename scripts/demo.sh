@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The demonstration: builds everything, plants the typical infection in a fresh, throwaway
+# Wine prefix (Windows XP identity), runs purgekit.exe there, and shows the transcript, the
+# log, what remains of the infection, and the blocking folders. Nothing outside that prefix
+# is touched; the prefix is removed at the end.
+#
+# The typical infection: the worm (a harmless stand-in program that carries the variant A
+# patterns) runs from the system folder as krn132.exe; a Krn132 service names it in its
+# ImagePath; a KernelSvc service key; a Run value starts it; and the dropped files wqk.exe,
+# wqk.dll and WinSvc.exe lie beside it in the system folder.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/deps.sh"
+echo "== Building"
+"$root/scripts/build.sh" >/dev/null
+build=${PURGEKIT_BUILD_DIR:-$root/build/win64}
+standin=$(find "$build" -name standin-a.exe -print -quit)
+[ -n "$standin" ] || { echo "the variant A stand-in was not built"; exit 1; }
+
+. "$root/tests/wine/wine_env.sh"
+echo "== Booting a fresh Wine prefix"
+wine_boot_template "$build/wine-template"
+prefix=$(wine_new_prefix "$build/wine-template")
+worm_pid=""
+cleanup() {
+    [ -n "$worm_pid" ] && kill "$worm_pid" 2>/dev/null
+    wine_drop_prefix "$prefix"
+}
+trap cleanup EXIT
+win() { wine_run "$prefix" "$@" </dev/null; }
+wine_identity "$prefix" winxp
+sys='C:\windows\system32'
+sysdir=$prefix/drive_c/windows/system32
+
+echo "== Planting the infection"
+mkdir -p "$prefix/drive_c/tools" "$prefix/drive_c/work"
+cp "$standin" "$prefix/drive_c/tools/standin-a.exe"
+win cmd /c copy 'C:\tools\standin-a.exe' "$sys\\krn132.exe" >/dev/null
+(wine_run "$prefix" "$sys\\krn132.exe" </dev/null >/dev/null 2>&1) &
+worm_pid=$!
+win sc create Krn132 binpath= "$sys\\krn132.exe" >/dev/null
+win sc create KernelSvc binpath= "$sys\\krn132.exe" >/dev/null
+win reg add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v krn132 \
+    /d "$sys\\krn132.exe" /f >/dev/null
+for dropped in wqk.exe wqk.dll WinSvc.exe; do
+    win cmd /c "echo dropped> $sys\\$dropped"
+done
+sleep 2
+# Wine's processes show as host processes named after their Windows command line.
+worm_processes() { ps -eo args | grep -i -c '[k]rn132\.exe' || true; }
+echo "   worm processes running (krn132.exe): $(worm_processes)"
+
+echo "== Running purgekit.exe in C:\\work (the key prompts are answered at once)"
+cp "$build/src/purgekit.exe" "$prefix/drive_c/work/"
+(cd "$prefix/drive_c/work" && win purgekit.exe >transcript.txt)
+echo "---------------------------------------------------------------- console transcript"
+tr -d '\r' <"$prefix/drive_c/work/transcript.txt"
+echo
+echo "---------------------------------------------------------------- PURGEKIT.LOG"
+tr -d '\r' <"$prefix/drive_c/work/PURGEKIT.LOG"
+echo
+echo "---------------------------------------------------------------- what remains"
+echo "worm processes running (krn132.exe): $(worm_processes)"
+for service in Krn132 KernelSvc; do
+    if win sc query "$service" 2>/dev/null | grep -q SERVICE_NAME; then
+        echo "service $service: still there"
+    else
+        echo "service $service: gone"
+    fi
+done
+if win reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v krn132 >/dev/null 2>&1; then
+    echo "Run value krn132: still there"
+else
+    echo "Run value krn132: gone"
+fi
+for name in krn132.exe wqk.exe wqk.dll WinSvc.exe; do
+    entry=$(find "$sysdir" -maxdepth 1 -iname "$name" -print -quit)
+    if [ -z "$entry" ]; then
+        echo "$name: nothing in the system folder"
+    elif [ -d "$entry" ]; then
+        echo "$name: blocking folder $(basename "$entry")"
+    else
+        echo "$name: a file is still there"
+    fi
+done
