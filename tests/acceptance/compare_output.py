@@ -18,11 +18,12 @@ import sys
 
 COMMON = os.path.join(os.path.dirname(os.path.abspath(__file__)), "common")
 
-# Programs Wine itself runs in every prefix; the memory passes list and scan them.
+# Programs Wine itself runs in every prefix, and the scenarios' own tools; the memory passes
+# list and scan them.
 WINE_PROCESSES = (
     "conhost.exe", "explorer.exe", "plugplay.exe", "rpcss.exe", "services.exe", "svchost.exe",
     "winedevice.exe", "wineboot.exe", "start.exe", "rundll32.exe", "tabtip.exe", "mscorsvw.exe",
-    "holdopen.exe", "idle.exe",
+    "holdopen.exe", "idle.exe", "launch.exe",
 )
 DATE_LINE = re.compile(rb"Date and Time: (Sun|Mon|Tue|Wed|Thu|Fri|Sat) "
                        rb"(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "

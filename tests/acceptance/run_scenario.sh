@@ -80,6 +80,27 @@ hold_open() {
     rm -f "$fifo"
 }
 
+# copy_file WINDOWS_SOURCE WINDOWS_DESTINATION: copies a file through a Windows program.
+copy_file() { win_quiet cmd /c copy /y "$1" "$2"; }
+
+# start_process [/then NEXT] WINDOWS_PATH [ARGS...]: starts a Windows program in the
+# background through C:\tools\launch.exe and returns once it runs (its executable can be
+# named). With /then NEXT, launch.exe stays until the program has ended and then starts NEXT
+# (a copy of launch.exe, which idles). Everything started ends with the prefix.
+start_process() {
+    local out=$RESULTS/launch.$RANDOM i
+    win 'C:\tools\launch.exe' "$@" >"$out" 2>&1 </dev/null &
+    BACKGROUND_PIDS+=($!)
+    for i in $(seq 1 300); do
+        grep -q '^started' "$out" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    fail "could not start: $* ($(cat "$out"))"
+}
+
+# process_running NAME: a process whose executable file is named NAME runs (exit status).
+process_running() { win 'C:\tools\launch.exe' /running "$1" >/dev/null 2>&1 </dev/null; }
+
 # run_purgekit TRANSCRIPT: runs the program from C:\work, stdin from /dev/null.
 run_purgekit() {
     (cd "$WORK" && win purgekit.exe </dev/null >"$1" 2>"$1.stderr")
