@@ -4,7 +4,7 @@
 //                                       prints "started" and ends; PROGRAM goes on running
 //   launch.exe /then NEXT PROGRAM [ARGS...]
 //                                       the same, then stays until PROGRAM has ended and
-//                                       starts NEXT (with /idle if NEXT is a copy of this tool)
+//                                       starts "NEXT /idle" (NEXT: a copy of this tool)
 //   launch.exe /running NAME            exit code 0 when a process whose executable file is
 //                                       named NAME (letter case ignored) runs, 1 when none does
 //   launch.exe /idle                    does nothing until it is ended
