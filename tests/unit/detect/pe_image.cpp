@@ -47,22 +47,22 @@ void Put64(Bytes* image, uint64_t offset, uint64_t value)
     Put32(image, offset + 4, static_cast<uint32_t>(value >> 32));
 }
 
-uint16_t OptionalHeaderSize(const ImageSpec& spec)
+uint16_t OptionalHeaderSize(const ImageLayout& layout)
 {
-    if (spec.sizeOfOptionalHeader >= 0) {
-        return static_cast<uint16_t>(spec.sizeOfOptionalHeader);
+    if (layout.sizeOfOptionalHeader >= 0) {
+        return static_cast<uint16_t>(layout.sizeOfOptionalHeader);
     }
-    return static_cast<uint16_t>(spec.pe32Plus ? kPe32PlusOptionalHeaderSize
+    return static_cast<uint16_t>(layout.pe32Plus ? kPe32PlusOptionalHeaderSize
                                                : kPe32OptionalHeaderSize);
 }
 
 // The optional header's standard and Windows fields, enough for a well-formed image.
-void PutOptionalHeader(Bytes* image, const ImageSpec& spec, uint64_t at)
+void PutOptionalHeader(Bytes* image, const ImageLayout& layout, uint64_t at)
 {
-    Put16(image, at, spec.pe32Plus ? kPe32PlusMagic : kPe32Magic);
-    Put32(image, at + 16, spec.entryPoint);
+    Put16(image, at, layout.pe32Plus ? kPe32PlusMagic : kPe32Magic);
+    Put32(image, at + 16, layout.entryPoint);
     Put32(image, at + 20, 0x1000);                       // BaseOfCode
-    if (spec.pe32Plus) {
+    if (layout.pe32Plus) {
         Put64(image, at + 24, 0x140000000ull);           // ImageBase
     } else {
         Put32(image, at + 28, 0x00400000);               // ImageBase
@@ -74,39 +74,39 @@ void PutOptionalHeader(Bytes* image, const ImageSpec& spec, uint64_t at)
     Put32(image, at + 56, 0x10000);                      // SizeOfImage
     Put32(image, at + 60, 0x400);                        // SizeOfHeaders
     Put16(image, at + 68, 3);                            // Subsystem: console
-    Put32(image, at + (spec.pe32Plus ? 108 : 92), 16);   // NumberOfRvaAndSizes
+    Put32(image, at + (layout.pe32Plus ? 108 : 92), 16);   // NumberOfRvaAndSizes
 }
 
 }  // namespace
 
-Bytes BuildImage(const ImageSpec& spec)
+Bytes BuildImage(const ImageLayout& layout)
 {
-    Bytes image(spec.fileSize, 0);
+    Bytes image(layout.fileSize, 0);
     const uint8_t mz[2] = {'M', 'Z'};
     const uint8_t zm[2] = {'Z', 'M'};
-    Put(&image, 0, spec.mz ? mz : zm, 2);
+    Put(&image, 0, layout.mz ? mz : zm, 2);
     Put16(&image, 2, 0x90);                              // bytes on the last page
     Put16(&image, 4, 3);                                 // pages
     Put16(&image, 8, 4);                                 // header paragraphs
-    Put16(&image, 24, spec.relocationTableOffset);
-    Put32(&image, 60, spec.peOffset);
+    Put16(&image, 24, layout.relocationTableOffset);
+    Put32(&image, 60, layout.peOffset);
 
     const uint8_t pe[4] = {'P', 'E', 0, 0};
     const uint8_t notPe[4] = {'P', 'E', 0, 1};
-    uint64_t at = spec.peOffset;
-    Put(&image, at, spec.peSignature ? pe : notPe, 4);
+    uint64_t at = layout.peOffset;
+    Put(&image, at, layout.peSignature ? pe : notPe, 4);
     uint16_t sectionCount = static_cast<uint16_t>(
-        spec.numberOfSections >= 0 ? spec.numberOfSections : static_cast<int32_t>(spec.sections.size()));
-    Put16(&image, at + 4, spec.pe32Plus ? kMachineAmd64 : kMachineI386);
+        layout.numberOfSections >= 0 ? layout.numberOfSections : static_cast<int32_t>(layout.sections.size()));
+    Put16(&image, at + 4, layout.pe32Plus ? kMachineAmd64 : kMachineI386);
     Put16(&image, at + 6, sectionCount);
-    Put16(&image, at + 20, OptionalHeaderSize(spec));
+    Put16(&image, at + 20, OptionalHeaderSize(layout));
     Put16(&image, at + 22,
-          static_cast<uint16_t>(kExecutableImage | (spec.pe32Plus ? kLargeAddressAware : kMachine32Bit)));
-    PutOptionalHeader(&image, spec, at + 24);
+          static_cast<uint16_t>(kExecutableImage | (layout.pe32Plus ? kLargeAddressAware : kMachine32Bit)));
+    PutOptionalHeader(&image, layout, at + 24);
 
-    uint64_t table = static_cast<uint64_t>(spec.peOffset) + 4 + kFileHeaderSize + OptionalHeaderSize(spec);
-    for (size_t index = 0; index < spec.sections.size(); ++index) {
-        const Section& section = spec.sections[index];
+    uint64_t table = static_cast<uint64_t>(layout.peOffset) + 4 + kFileHeaderSize + OptionalHeaderSize(layout);
+    for (size_t index = 0; index < layout.sections.size(); ++index) {
+        const Section& section = layout.sections[index];
         uint64_t header = table + index * 40;
         const uint8_t name[8] = {'.', 't', 'e', 'x', 't', 0, 0, 0};
         Put(&image, header, name, sizeof(name));
@@ -116,7 +116,7 @@ Bytes BuildImage(const ImageSpec& spec)
         Put32(&image, header + 20, section.pointerToRawData);
         Put32(&image, header + 36, kCodeSection);
     }
-    for (const Placed& run : spec.placed) {
+    for (const Placed& run : layout.placed) {
         Put(&image, run.offset, run.bytes.data(), run.bytes.size());
     }
     return image;
@@ -158,13 +158,13 @@ SignatureSet MakeSet(const std::vector<Placed>& entries)
     return set;
 }
 
-ImageSpec ImageCarrying(const SignatureSet& set, bool pe32Plus, uint32_t fileSize)
+ImageLayout ImageCarrying(const SignatureSet& set, bool pe32Plus, uint32_t fileSize)
 {
-    ImageSpec spec;
-    spec.pe32Plus = pe32Plus;
-    spec.fileSize = fileSize;
-    spec.placed = PlacedPatterns(set);
-    return spec;
+    ImageLayout layout;
+    layout.pe32Plus = pe32Plus;
+    layout.fileSize = fileSize;
+    layout.placed = PlacedPatterns(set);
+    return layout;
 }
 
 bool WriteBytes(const std::string& path, const Bytes& bytes)

@@ -31,7 +31,7 @@ constexpr uint32_t kPe32PlusOptionalHeaderSize = 0xF0;
 
 // Everything the scan looks at, and a little more so the image reads like a real one.
 // Fields that would lie past `fileSize` are cut off, as in a truncated file.
-struct ImageSpec {
+struct ImageLayout {
     bool pe32Plus = false;
     uint32_t fileSize = 0x8000;
     bool mz = true;                          // "MZ" at 0, else "ZM"
@@ -46,7 +46,7 @@ struct ImageSpec {
 };
 
 // The image's bytes.
-Bytes BuildImage(const ImageSpec& spec);
+Bytes BuildImage(const ImageLayout& layout);
 
 // The first `set.count` entries' patterns at their offsets (only `length` bytes each).
 std::vector<Placed> PlacedPatterns(const SignatureSet& set);
@@ -58,7 +58,7 @@ uint32_t EndOfSet(const SignatureSet& set);
 SignatureSet MakeSet(const std::vector<Placed>& entries);
 
 // A plain image of `fileSize` bytes that carries `set`'s patterns.
-ImageSpec ImageCarrying(const SignatureSet& set, bool pe32Plus, uint32_t fileSize);
+ImageLayout ImageCarrying(const SignatureSet& set, bool pe32Plus, uint32_t fileSize);
 
 // Writes the bytes to `path`, replacing the file. RETURNS false when that failed.
 bool WriteBytes(const std::string& path, const Bytes& bytes);

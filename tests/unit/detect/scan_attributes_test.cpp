@@ -12,7 +12,7 @@
 namespace {
 
 using pe_image::Bytes;
-using pe_image::ImageSpec;
+using pe_image::ImageLayout;
 using scan_test::RemoveScratch;
 using scan_test::ScanWith;
 using scan_test::WriteScratch;
@@ -162,15 +162,15 @@ TEST_F(ScanAttributesTest, InvalidArgumentsTouchNothing)
 // for every result the file can give.
 TEST_F(ScanAttributesTest, AttributesAreClearedForTheReadAndRestoredWhateverTheResult)
 {
-    ImageSpec found = pe_image::ImageCarrying(ProbeSet(), false, 0x8000);
-    ImageSpec notFound = found;
+    ImageLayout found = pe_image::ImageCarrying(ProbeSet(), false, 0x8000);
+    ImageLayout notFound = found;
     notFound.placed.clear();
-    ImageSpec skipped = found;
+    ImageLayout skipped = found;
     skipped.entryPoint = 0x1000 + 0x7D00;
     skipped.sections = {{0x1000, 0x8000, 0x400}};
-    ImageSpec notPe = found;
+    ImageLayout notPe = found;
     notPe.peSignature = false;
-    ImageSpec shortRead = found;
+    ImageLayout shortRead = found;
     shortRead.peOffset = found.fileSize - 10;
     struct Case {
         const char* name;

@@ -27,9 +27,9 @@ inline std::string WriteScratch(const char* name, const pe_image::Bytes& bytes)
     return path;
 }
 
-inline std::string WriteScratchImage(const char* name, const pe_image::ImageSpec& spec)
+inline std::string WriteScratchImage(const char* name, const pe_image::ImageLayout& layout)
 {
-    return WriteScratch(name, pe_image::BuildImage(spec));
+    return WriteScratch(name, pe_image::BuildImage(layout));
 }
 
 inline ScanResult ScanWith(const std::string& path, const SignatureSet& set)

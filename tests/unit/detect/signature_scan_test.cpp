@@ -7,7 +7,7 @@
 namespace {
 
 using pe_image::Bytes;
-using pe_image::ImageSpec;
+using pe_image::ImageLayout;
 using pe_image::Placed;
 using scan_test::RemoveScratch;
 using scan_test::ScanWith;
@@ -24,14 +24,14 @@ SignatureSet ProbeSet()
     return pe_image::MakeSet({{0x3000, kProbeFirst}, {0x5000, kProbeSecond}});
 }
 
-ImageSpec ProbeImage()
+ImageLayout ProbeImage()
 {
     return pe_image::ImageCarrying(ProbeSet(), false, 0x8000);
 }
 
 struct ImageCase {
     const char* name;
-    ImageSpec spec;
+    ImageLayout layout;
     ScanResult expected;
 };
 
@@ -40,26 +40,26 @@ void RunImageCases(const ImageCase* cases, size_t count, const SignatureSet& set
     for (size_t index = 0; index < count; ++index) {
         const ImageCase& c = cases[index];
         SCOPED_TRACE(c.name);
-        std::string path = WriteScratchImage("scan_case.exe", c.spec);
+        std::string path = WriteScratchImage("scan_case.exe", c.layout);
         EXPECT_EQ(c.expected, ScanWith(path, set));
         RemoveScratch(path);
     }
 }
 
-ImageSpec With(ImageSpec spec, void (*change)(ImageSpec*))
+ImageLayout With(ImageLayout layout, void (*change)(ImageLayout*))
 {
-    change(&spec);
-    return spec;
+    change(&layout);
+    return layout;
 }
 
 TEST(SignatureScanTest, TheProbeImageIsFoundAsPe32AndPe32Plus)
 {
-    ImageSpec spec = ProbeImage();
-    std::string path = WriteScratchImage("probe32.exe", spec);
+    ImageLayout layout = ProbeImage();
+    std::string path = WriteScratchImage("probe32.exe", layout);
     EXPECT_EQ(kScanFound, ScanWith(path, ProbeSet()));
     RemoveScratch(path);
-    spec.pe32Plus = true;
-    path = WriteScratchImage("probe64.exe", spec);
+    layout.pe32Plus = true;
+    path = WriteScratchImage("probe64.exe", layout);
     EXPECT_EQ(kScanFound, ScanWith(path, ProbeSet()));
     RemoveScratch(path);
 }
@@ -102,25 +102,25 @@ TEST(SignatureScanTest, DosAndPeHeaders)
     const uint32_t size = ProbeImage().fileSize;
     const ImageCase cases[] = {
         {"all headers in order", ProbeImage(), kScanFound},
-        {"no MZ", With(ProbeImage(), [](ImageSpec* s) { s->mz = false; }), kScanNotPe},
+        {"no MZ", With(ProbeImage(), [](ImageLayout* s) { s->mz = false; }), kScanNotPe},
         {"relocation-table offset 0x3F",
-         With(ProbeImage(), [](ImageSpec* s) { s->relocationTableOffset = 0x3F; }), kScanNotPe},
+         With(ProbeImage(), [](ImageLayout* s) { s->relocationTableOffset = 0x3F; }), kScanNotPe},
         {"relocation-table offset 0",
-         With(ProbeImage(), [](ImageSpec* s) { s->relocationTableOffset = 0; }), kScanNotPe},
+         With(ProbeImage(), [](ImageLayout* s) { s->relocationTableOffset = 0; }), kScanNotPe},
         {"relocation-table offset 0x40",
-         With(ProbeImage(), [](ImageSpec* s) { s->relocationTableOffset = 0x40; }), kScanFound},
+         With(ProbeImage(), [](ImageLayout* s) { s->relocationTableOffset = 0x40; }), kScanFound},
         {"relocation-table offset 0xFFFF",
-         With(ProbeImage(), [](ImageSpec* s) { s->relocationTableOffset = 0xFFFF; }), kScanFound},
-        {"no PE signature", With(ProbeImage(), [](ImageSpec* s) { s->peSignature = false; }),
+         With(ProbeImage(), [](ImageLayout* s) { s->relocationTableOffset = 0xFFFF; }), kScanFound},
+        {"no PE signature", With(ProbeImage(), [](ImageLayout* s) { s->peSignature = false; }),
          kScanNotPe},
         {"e_lfanew 0: the signature read there is MZ",
-         With(ProbeImage(), [](ImageSpec* s) { s->peOffset = 0; }), kScanNotPe},
+         With(ProbeImage(), [](ImageLayout* s) { s->peOffset = 0; }), kScanNotPe},
         {"PE header at 0x400",
-         With(ProbeImage(), [](ImageSpec* s) { s->peOffset = 0x400; }), kScanFound},
+         With(ProbeImage(), [](ImageLayout* s) { s->peOffset = 0x400; }), kScanFound},
         {"PE header at 0x6000 (the section table follows it)",
-         With(ProbeImage(), [](ImageSpec* s) { s->peOffset = 0x6000; }), kScanFound},
+         With(ProbeImage(), [](ImageLayout* s) { s->peOffset = 0x6000; }), kScanFound},
         {"optional header magic, machine and flags are not examined",
-         With(ProbeImage(), [](ImageSpec* s) {
+         With(ProbeImage(), [](ImageLayout* s) {
              s->placed.push_back({s->peOffset + 4, {0xFF, 0xFF}});
              s->placed.push_back({s->peOffset + 22, {0, 0}});
              s->placed.push_back({s->peOffset + 24, {0x77, 0x77}});
@@ -146,10 +146,10 @@ TEST(SignatureScanTest, DosAndPeHeaders)
     };
     for (const OffsetCase& c : offsets) {
         SCOPED_TRACE(c.name);
-        ImageSpec spec = ProbeImage();
-        spec.peOffset = c.peOffset;
-        spec.sections.clear();   // the headers at e_lfanew are cut or absent
-        std::string path = WriteScratchImage("lfanew_case.exe", spec);
+        ImageLayout layout = ProbeImage();
+        layout.peOffset = c.peOffset;
+        layout.sections.clear();   // the headers at e_lfanew are cut or absent
+        std::string path = WriteScratchImage("lfanew_case.exe", layout);
         EXPECT_EQ(c.expected, ScanWith(path, ProbeSet())) << "e_lfanew " << c.peOffset;
         RemoveScratch(path);
     }
@@ -158,45 +158,45 @@ TEST(SignatureScanTest, DosAndPeHeaders)
 TEST(SignatureScanTest, EntryPoint)
 {
     const ImageCase cases[] = {
-        {"file offset exactly size - 4", With(ProbeImage(), [](ImageSpec* s) {
+        {"file offset exactly size - 4", With(ProbeImage(), [](ImageLayout* s) {
              s->sections = {{0x1000, s->fileSize - 0x400, 0x400}};
              s->entryPoint = 0x1000 + s->fileSize - 4 - 0x400;
          }), kScanFound},
-        {"file offset size - 3", With(ProbeImage(), [](ImageSpec* s) {
+        {"file offset size - 3", With(ProbeImage(), [](ImageLayout* s) {
              s->sections = {{0x1000, s->fileSize - 0x400, 0x400}};
              s->entryPoint = 0x1000 + s->fileSize - 3 - 0x400;
          }), kScanSkipped},
-        {"VirtualAddress + SizeOfRawData maps into the section", With(ProbeImage(), [](ImageSpec* s) {
+        {"VirtualAddress + SizeOfRawData maps into the section", With(ProbeImage(), [](ImageLayout* s) {
              s->sections = {{0x1000, 0x200, s->fileSize - 0x200 + 8}};
              s->entryPoint = 0x1200;   // maps to size + 8
          }), kScanSkipped},
-        {"the section start of that section passes", With(ProbeImage(), [](ImageSpec* s) {
+        {"the section start of that section passes", With(ProbeImage(), [](ImageLayout* s) {
              s->sections = {{0x1000, 0x200, s->fileSize - 0x200 + 8}};
              s->entryPoint = 0x1000;
          }), kScanFound},
-        {"one past VirtualAddress + SizeOfRawData is in no section", With(ProbeImage(), [](ImageSpec* s) {
+        {"one past VirtualAddress + SizeOfRawData is in no section", With(ProbeImage(), [](ImageLayout* s) {
              s->sections = {{0x1000, 0x200, s->fileSize - 0x200 + 8}};
              s->entryPoint = 0x1201;
          }), kScanFound},
-        {"below every section: offset 0, never skipped", With(ProbeImage(), [](ImageSpec* s) {
+        {"below every section: offset 0, never skipped", With(ProbeImage(), [](ImageLayout* s) {
              s->sections = {{0x1000, 0x200, 0x40000}};
              s->entryPoint = 0x800;
          }), kScanFound},
-        {"no sections at all", With(ProbeImage(), [](ImageSpec* s) {
+        {"no sections at all", With(ProbeImage(), [](ImageLayout* s) {
              s->sections.clear();
              s->entryPoint = 0x123456;
          }), kScanFound},
-        {"first matching header wins (maps beyond the end)", With(ProbeImage(), [](ImageSpec* s) {
+        {"first matching header wins (maps beyond the end)", With(ProbeImage(), [](ImageLayout* s) {
              s->sections = {{0x1000, 0x1000, 0x40000}, {0x1000, 0x1000, 0x400}};
          }), kScanSkipped},
-        {"first matching header wins (maps inside)", With(ProbeImage(), [](ImageSpec* s) {
+        {"first matching header wins (maps inside)", With(ProbeImage(), [](ImageLayout* s) {
              s->sections = {{0x1000, 0x1000, 0x400}, {0x1000, 0x1000, 0x40000}};
          }), kScanFound},
-        {"NumberOfSections 0 hides the table", With(ProbeImage(), [](ImageSpec* s) {
+        {"NumberOfSections 0 hides the table", With(ProbeImage(), [](ImageLayout* s) {
              s->sections = {{0x1000, 0x1000, 0x40000}};
              s->numberOfSections = 0;
          }), kScanFound},
-        {"SizeOfOptionalHeader moves the table", With(ProbeImage(), [](ImageSpec* s) {
+        {"SizeOfOptionalHeader moves the table", With(ProbeImage(), [](ImageLayout* s) {
              s->sections = {{0x1000, 0x1000, 0x40000}};
              s->sizeOfOptionalHeader = 0x10;   // the table is read at +40: AddressOfEntryPoint
          }), kScanFound},
@@ -228,26 +228,26 @@ TEST(SignatureScanTest, SectionHeadersBeyondTheDeliveredBytesAreAbsent)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ImageSpec spec = ProbeImage();
-        spec.sections.assign(c.headerIndex, kUnrelated);
-        spec.sections.push_back(kMapsBeyondTheEnd);
+        ImageLayout layout = ProbeImage();
+        layout.sections.assign(c.headerIndex, kUnrelated);
+        layout.sections.push_back(kMapsBeyondTheEnd);
         if (c.peFromEnd != 0) {
-            spec.peOffset = spec.fileSize - c.peFromEnd;
+            layout.peOffset = layout.fileSize - c.peFromEnd;
         }
-        std::string path = WriteScratchImage("sections_case.exe", spec);
+        std::string path = WriteScratchImage("sections_case.exe", layout);
         EXPECT_EQ(c.expected, ScanWith(path, ProbeSet()));
         RemoveScratch(path);
     }
 
     // NumberOfSections 0xFFFF over a short table, and SizeOfOptionalHeader 0xFFFF that puts
     // the table far beyond the 4,096 bytes: nothing is read past the buffer.
-    ImageSpec many = ProbeImage();
+    ImageLayout many = ProbeImage();
     many.sections = {kUnrelated};
     many.numberOfSections = 0xFFFF;
     std::string path = WriteScratchImage("sections_many.exe", many);
     EXPECT_EQ(kScanFound, ScanWith(path, ProbeSet()));
     RemoveScratch(path);
-    ImageSpec distant = ProbeImage();
+    ImageLayout distant = ProbeImage();
     distant.sections = {kMapsBeyondTheEnd};
     distant.sizeOfOptionalHeader = 0xFFFF;
     path = WriteScratchImage("sections_far.exe", distant);
@@ -291,10 +291,10 @@ TEST(SignatureScanTest, PatternBounds)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ImageSpec spec;
-        spec.fileSize = c.fileSize;
-        spec.placed = c.entries;
-        std::string path = WriteScratchImage("bounds_case.exe", spec);
+        ImageLayout layout;
+        layout.fileSize = c.fileSize;
+        layout.placed = c.entries;
+        std::string path = WriteScratchImage("bounds_case.exe", layout);
         EXPECT_EQ(c.expected, ScanWith(path, pe_image::MakeSet(c.entries)));
         RemoveScratch(path);
     }
@@ -302,8 +302,8 @@ TEST(SignatureScanTest, PatternBounds)
 
 TEST(SignatureScanTest, AnEntryThatFailsEndsTheComparisons)
 {
-    ImageSpec spec = ProbeImage();
-    std::string path = WriteScratchImage("order_case.exe", spec);
+    ImageLayout layout = ProbeImage();
+    std::string path = WriteScratchImage("order_case.exe", layout);
     const Bytes wrong = {0x10, 0x21, 0x32, 0x43, 0x54, 0x65, 0x76, 0x88};
     struct Case {
         const char* name;
@@ -332,8 +332,8 @@ TEST(SignatureScanTest, AnEntryThatFailsEndsTheComparisons)
 
 TEST(SignatureScanTest, NothingButTheAttributesOfTheFileChanges)
 {
-    ImageSpec spec = ProbeImage();
-    Bytes before = pe_image::BuildImage(spec);
+    ImageLayout layout = ProbeImage();
+    Bytes before = pe_image::BuildImage(layout);
     std::string path = WriteScratch("unchanged.exe", before);
     EXPECT_EQ(kScanFound, ScanWith(path, ProbeSet()));
     FILE* file = fopen(path.c_str(), "rb");

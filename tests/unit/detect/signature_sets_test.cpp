@@ -6,7 +6,7 @@
 namespace {
 
 using pe_image::Bytes;
-using pe_image::ImageSpec;
+using pe_image::ImageLayout;
 using scan_test::RemoveScratch;
 using scan_test::ScanWith;
 using scan_test::WriteScratchImage;
@@ -78,8 +78,8 @@ TEST(SignatureSetsTest, EachVariantIsFoundByItsOwnSetOnly)
         for (bool pe32Plus : {false, true}) {
             SCOPED_TRACE(std::string(variant.name) + (pe32Plus ? " PE32+" : " PE32"));
             for (uint32_t size : {variant.minimumSize, variant.minimumSize + 1, 0x10000u, 0x30000u}) {
-                ImageSpec spec = pe_image::ImageCarrying(variant.make(), pe32Plus, size);
-                std::string path = WriteScratchImage("variant.exe", spec);
+                ImageLayout layout = pe_image::ImageCarrying(variant.make(), pe32Plus, size);
+                std::string path = WriteScratchImage("variant.exe", layout);
                 for (const Variant& other : kVariants) {
                     ScanResult want = &other == &variant ? kScanFound : kScanNotFound;
                     EXPECT_EQ(want, ScanWith(path, other.make()))
@@ -98,47 +98,47 @@ TEST(SignatureSetsTest, NearMissesAreNotFound)
         const SignatureSet set = variant.make();
         struct Case {
             std::string name;
-            ImageSpec spec;
+            ImageLayout layout;
             ScanResult expected;
         };
         std::vector<Case> cases;
-        ImageSpec base = pe_image::ImageCarrying(set, false, 0x8000);
+        ImageLayout base = pe_image::ImageCarrying(set, false, 0x8000);
         cases.push_back({"the minimum size less one byte",
                          pe_image::ImageCarrying(set, false, variant.minimumSize - 1), kScanNotFound});
         for (int missing = 0; missing < 2; ++missing) {
-            ImageSpec one = base;
+            ImageLayout one = base;
             one.placed.erase(one.placed.begin() + missing);
             cases.push_back({"only one pattern, entry " + std::to_string(1 - missing), one,
                              kScanNotFound});
             for (bool atEnd : {false, true}) {
-                ImageSpec changed = base;
+                ImageLayout changed = base;
                 Bytes& bytes = changed.placed[missing].bytes;
                 bytes[atEnd ? bytes.size() - 1 : 0] ^= 0x01;
                 cases.push_back({"entry " + std::to_string(missing) + (atEnd ? " last" : " first") +
                                      " byte differs",
                                  changed, kScanNotFound});
             }
-            ImageSpec shifted = base;
+            ImageLayout shifted = base;
             shifted.placed[missing].offset += 1;
             cases.push_back({"entry " + std::to_string(missing) + " one byte late", shifted,
                              kScanNotFound});
         }
-        ImageSpec noMz = base;
+        ImageLayout noMz = base;
         noMz.mz = false;
         cases.push_back({"patterns in a file without MZ", noMz, kScanNotPe});
-        ImageSpec noPe = base;
+        ImageLayout noPe = base;
         noPe.peSignature = false;
         cases.push_back({"patterns in a file without PE signature", noPe, kScanNotPe});
-        ImageSpec lowRelocation = base;
+        ImageLayout lowRelocation = base;
         lowRelocation.relocationTableOffset = 0x3F;
         cases.push_back({"patterns behind relocation-table offset 0x3F", lowRelocation, kScanNotPe});
-        ImageSpec skipped = base;
+        ImageLayout skipped = base;
         skipped.entryPoint = 0x1000 + 0x8000;   // maps to 0x8400, beyond the file
         skipped.sections = {{0x1000, 0x8000, 0x400}};
         cases.push_back({"patterns behind an entry point past the end", skipped, kScanSkipped});
         for (const Case& c : cases) {
             SCOPED_TRACE(c.name);
-            std::string path = WriteScratchImage("near_miss.exe", c.spec);
+            std::string path = WriteScratchImage("near_miss.exe", c.layout);
             EXPECT_EQ(c.expected, ScanWith(path, set));
             RemoveScratch(path);
         }
@@ -150,8 +150,8 @@ TEST(SignatureSetsTest, RawPatternsWithoutAnyHeaderAreNotPe)
 {
     for (const Variant& variant : kVariants) {
         SCOPED_TRACE(variant.name);
-        ImageSpec spec = pe_image::ImageCarrying(variant.make(), false, 0x8000);
-        Bytes bytes = pe_image::BuildImage(spec);
+        ImageLayout layout = pe_image::ImageCarrying(variant.make(), false, 0x8000);
+        Bytes bytes = pe_image::BuildImage(layout);
         for (size_t at = 0; at < 0x400; ++at) {
             bytes[at] = 0;
         }
