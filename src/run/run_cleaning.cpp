@@ -22,6 +22,9 @@ int RunCleaning()
     Report(message);
     LogDateTime();
 
+    RunServiceStage(&state);
+
+    RunRegistryStage(&state);
     RemoveDroppedFiles(&state);
 
     LogDateTime();
