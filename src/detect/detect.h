@@ -10,6 +10,7 @@ constexpr uint32_t kMaxPatternLength = 48;
 constexpr uint32_t kMaxSignatureEntries = 3;
 
 // One pattern: `length` bytes of `pattern` must stand at absolute file offset `offset`.
+// The storage bytes beyond `length` are zero and never compared.
 struct SignatureEntry {
     uint8_t pattern[kMaxPatternLength];
     uint32_t length;
@@ -36,9 +37,27 @@ constexpr int32_t kReadOk = 0;
 constexpr int32_t kReadShort = -1;
 constexpr int32_t kReadInvalidArguments = -2;
 
+// The three reads of one scan and the smallest file it looks at.
+constexpr uint32_t kDosHeaderReadSize = 256;
+constexpr uint32_t kPeHeaderReadSize = 4096;
+constexpr uint32_t kWindowSize = 65536;
+constexpr uint32_t kMaxReadSize = kWindowSize;
+constexpr uint32_t kMinReadDelivered = 49;   // a read of 48 bytes or fewer has failed
+constexpr uint32_t kMinScanFileSize = 60;
+
+// Whether the file at `path` is a PE file that carries every one of the first `count`
+// entries at its offset within the first 65,536 bytes. Reads at most three times
+// (256, 4,096 and up to 65,536 bytes), never writes, and puts back the attributes it cleared.
+// RETURNS: 1 every entry matched; 0 an entry did not match or lies past the end of the
+//   file, past the first 65,536 bytes or past the bytes the window read delivered;
+//   -1 the file cannot be opened; -2 no or empty path, no entries, count outside 1..3,
+//   or a length above 48 (nothing touched); -25 a file below 60 bytes or an entry point
+//   beyond the file's size minus 4; -26 no "MZ", relocation-table offset below 0x40, or no
+//   PE signature; -27 a read delivered 48 bytes or fewer, e_lfanew was not delivered or
+//   is 0x80000000 or more, or a read buffer could not be obtained.
 ScanResult ScanFileForSignatures(const char* path, const SignatureEntry* entries, uint32_t count);
 
-// The variants' sets, built as values by the memory passes.
+// The variants' sets, built as values by the memory passes: two entries each.
 SignatureSet SignatureSetA();
 SignatureSet SignatureSetC();
 SignatureSet SignatureSetE();

@@ -33,10 +33,7 @@ void RemoveDroppedFile(const SystemFilePath& path)
 void RemoveDroppedFiles(RunState* state)
 {
     Report("\n\nRemoving drop files!");
-    BuildSystemFilePath(*state, "krn132.exe", &state->wormFile);
-    BuildSystemFilePath(*state, "wqk.exe", &state->dropperFile);
     BuildSystemFilePath(*state, "wqk.dll", &state->virusLibrary);
-    BuildSystemFilePath(*state, "WinSvc.exe", &state->variantCFile);
     RemoveDroppedFile(state->wormFile);
     RemoveDroppedFile(state->dropperFile);
     RemoveDroppedFile(state->virusLibrary);

@@ -22,7 +22,11 @@ int RunCleaning()
     Report(message);
     LogDateTime();
 
+    RunServiceStage(&state);
+
     RunMemoryStage();
+
+    RunRegistryStage(&state);
     RemoveDroppedFiles(&state);
 
     LogDateTime();

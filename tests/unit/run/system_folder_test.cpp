@@ -84,6 +84,10 @@ TEST(SystemFolder, DroppedFilesOfAnOverlongFolderAreReportedCutAndNeverTouched)
     RunState state = {};
     state.systemFolderWhole = GetSystemFolderPath(state.systemFolder, sizeof(state.systemFolder));
     ASSERT_TRUE(state.systemFolderWhole);
+    // The registry stage builds these three paths before the dropped-file stage runs.
+    BuildSystemFilePath(state, "krn132.exe", &state.wormFile);
+    BuildSystemFilePath(state, "wqk.exe", &state.dropperFile);
+    BuildSystemFilePath(state, "WinSvc.exe", &state.variantCFile);
     testing::internal::CaptureStdout();
     RemoveDroppedFiles(&state);
     std::string console = testing::internal::GetCapturedStdout();

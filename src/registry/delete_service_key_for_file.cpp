@@ -1,0 +1,64 @@
+#include "registry/registry.h"
+#include "run/run.h"
+
+#include <shlwapi.h>
+#include <windows.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr char kServicesKeyPrefix[] = "SYSTEM\\CurrentControlset\\Services\\";
+constexpr char kMessageHead[] = "\n\t Registry entry \"HKLM\\SYSTEM\\CurrentControlSet\\Services\\";
+constexpr char kMessageTail[] = "\\ deleted";
+
+static_assert(sizeof(kServicesKeyPrefix) - 1 + kServiceKeyPathMaxBase + 1 == kPathSize,
+              "the longest base name fills the key path exactly");
+static_assert(sizeof(kMessageHead) - 1 + kServiceKeyMessageMaxBase + sizeof(kMessageTail) - 1 +
+                      1 == kPathSize,
+              "the longest base name fills the message exactly");
+
+// The base name: the characters before the first '.' of the first kPathSize bytes.
+// RETURNS false when there is none (no '.', or a leading one) or it is too long for the key
+// path or the message: the key path would then name the Services key itself, or not fit.
+bool TakeBaseName(const char* fileName, char* baseName, size_t size)
+{
+    const void* dot = memchr(fileName, '.', strnlen(fileName, kPathSize));
+    if (dot == nullptr) {
+        return false;
+    }
+    size_t length = static_cast<size_t>(static_cast<const char*>(dot) - fileName);
+    if (length == 0 || length > kServiceKeyPathMaxBase || length > kServiceKeyMessageMaxBase ||
+        length >= size) {
+        return false;
+    }
+    memcpy(baseName, fileName, length);
+    baseName[length] = '\0';
+    return true;
+}
+
+}  // namespace
+
+int32_t DeleteServiceKeyForFile(const char* fileName)
+{
+    char baseName[kPathSize] = {};
+    if (fileName == nullptr || !TakeBaseName(fileName, baseName, sizeof(baseName))) {
+        return kServiceKeyBadName;
+    }
+    char keyPath[kPathSize] = {};
+    char message[kPathSize] = {};
+    if (!ComposeText(keyPath, sizeof(keyPath), kServicesKeyPrefix, baseName, "") ||
+        !ComposeText(message, sizeof(message), kMessageHead, baseName, kMessageTail)) {
+        return kServiceKeyBadName;
+    }
+
+    HKEY key = nullptr;
+    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, keyPath, &key) != ERROR_SUCCESS) {
+        return kServiceKeyAbsent;
+    }
+    if (SHDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath) == ERROR_SUCCESS) {
+        Report(message);
+    }
+    RegCloseKey(key);
+    return kServiceKeyDeleted;
+}
