@@ -113,6 +113,16 @@ compare() {
     python3 "$here/compare_output.py" "$@" || fail "$(basename "$2") differs from $(basename "$1")"
 }
 
+# remove_blocking_folders: takes away the folders an inoculation left in the system folder, so
+# the next run starts from a system folder that was never inoculated.
+remove_blocking_folders() {
+    local name
+    for name in Krn132.exe Wqk.exe Wqk.dll WinSvc.exe; do
+        [ -d "$SYSDIR/$name" ] && rmdir "$SYSDIR/$name"
+    done
+    return 0
+}
+
 expect_file() { [ -e "$1" ] || fail "expected to exist: $1"; }
 expect_no_file() { [ ! -e "$1" ] || fail "expected to be gone: $1"; }
 
@@ -130,6 +140,7 @@ scenario_main() {
 . "$SCENARIO_DIR/scenario.sh"
 wine_identity "$PREFIX" "$IDENTITY" || fail "cannot set the identity $IDENTITY"
 scenario_main
+cp "$WORK/PURGEKIT.LOG" "$RESULTS/PURGEKIT.LOG" 2>/dev/null
 if [ "$FAILURES" -ne 0 ]; then
     echo "scenario $SCENARIO: $FAILURES failure(s); results kept in $RESULTS"
     trap - EXIT

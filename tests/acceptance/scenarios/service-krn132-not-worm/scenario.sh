@@ -1,7 +1,7 @@
 # Krn132 service entries whose ImagePath is not exactly krn132.exe in the system folder:
 # quoted, with an argument, through an environment variable, in another folder, empty, and
 # absent. Each run leaves the Krn132 entry alone and goes on to the WinSvc check, which finds
-# the worm's WinSvc service there.
+# the worm's WinSvc service there; each run starts from a system folder never inoculated.
 IDENTITY=winxp
 SERVICES='HKLM\SYSTEM\CurrentControlSet\Services'
 
@@ -12,6 +12,7 @@ run_once() {
     local label=$1
     sc_create WinSvc 'C:\windows\system32\WinSvc.exe'
     rm -f "$WORK/PURGEKIT.LOG"
+    remove_blocking_folders
     run_purgekit "$RESULTS/stdout-$label.txt"
     compare "$SCENARIO_DIR/expected-stdout.txt" "$RESULTS/stdout-$label.txt" --wine-processes
     cp "$WORK/PURGEKIT.LOG" "$RESULTS/log-$label.txt" 2>/dev/null
