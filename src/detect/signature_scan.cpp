@@ -39,10 +39,21 @@ bool ArgumentsValid(const char* path, const SignatureEntry* entries, uint32_t co
     return true;
 }
 
-// A zeroed read buffer of exactly `size` bytes; nullptr when it cannot be obtained.
+// A read buffer of exactly `size` bytes; nullptr when it cannot be obtained.
 uint8_t* ObtainBuffer(uint32_t size)
 {
-    return static_cast<uint8_t*>(std::calloc(size, 1));
+    return static_cast<uint8_t*>(std::malloc(size == 0 ? 1 : size));
+}
+
+// ReadFileAt into a buffer of `size` bytes whose bytes the read did not deliver are zeroed
+// afterwards (the same content as a zero-filled buffer, without clearing what the read
+// overwrites). Only the `*delivered` bytes are ever parsed or compared.
+int32_t ReadZeroFilled(FILE* file, uint32_t size, int32_t offset, uint8_t* buffer,
+                       uint32_t* delivered)
+{
+    int32_t status = ReadFileAt(file, size, offset, buffer, delivered);
+    std::memset(buffer + *delivered, 0, size - *delivered);
+    return status;
 }
 
 // The position of the file's end as an unsigned 32-bit size; a position that cannot be
@@ -87,7 +98,7 @@ ScanResult CheckDosHeader(FILE* file, uint32_t* peOffset)
     }
     ScanResult result = kScanShortRead;
     uint32_t delivered = 0;
-    if (ReadFileAt(file, kDosHeaderReadSize, 0, header, &delivered) == kReadOk) {
+    if (ReadZeroFilled(file, kDosHeaderReadSize, 0, header, &delivered) == kReadOk) {
         result = ParseDosHeader(header, delivered, peOffset);
     }
     std::free(header);
@@ -135,8 +146,8 @@ ScanResult CheckPeHeader(FILE* file, uint32_t peOffset, uint32_t fileSize)
     }
     ScanResult result = kScanShortRead;
     uint32_t delivered = 0;
-    if (ReadFileAt(file, kPeHeaderReadSize, static_cast<int32_t>(peOffset), header, &delivered) ==
-        kReadOk) {
+    if (ReadZeroFilled(file, kPeHeaderReadSize, static_cast<int32_t>(peOffset), header,
+                       &delivered) == kReadOk) {
         result = ParsePeHeader(header, delivered, fileSize);
     }
     std::free(header);
@@ -172,7 +183,7 @@ ScanResult CompareWindow(FILE* file, uint32_t fileSize, const SignatureEntry* en
     }
     ScanResult result = kScanShortRead;
     uint32_t delivered = 0;
-    if (ReadFileAt(file, windowSize, 0, window, &delivered) == kReadOk) {
+    if (ReadZeroFilled(file, windowSize, 0, window, &delivered) == kReadOk) {
         result = CompareEntries(window, delivered, fileSize, entries, count);
     }
     std::free(window);
@@ -222,6 +233,8 @@ ScanResult ScanFileForSignatures(const char* path, const SignatureEntry* entries
     FILE* file = fopen(path, "rb");
     ScanResult result = kScanCannotOpen;
     if (file != nullptr) {
+        // The three reads go straight to the caller's buffers: no stream buffer to fill.
+        setvbuf(file, nullptr, _IONBF, 0);
         result = ScanOpenFile(file, entries, count);
         fclose(file);
     }
