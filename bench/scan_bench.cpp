@@ -13,9 +13,10 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
-#include <time.h>
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -60,20 +61,15 @@ struct Seconds {
     double cpu;
 };
 
-double Now(clockid_t clock)
-{
-    timespec now;
-    clock_gettime(clock, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
+// Wall-clock and process CPU time (user + system) of one pass.
 template <typename Pass>
 Seconds Time(Pass pass)
 {
-    double wall = Now(CLOCK_MONOTONIC);
-    double cpu = Now(CLOCK_PROCESS_CPUTIME_ID);
+    auto wall = std::chrono::steady_clock::now();
+    std::clock_t cpu = std::clock();
     pass();
-    return {Now(CLOCK_MONOTONIC) - wall, Now(CLOCK_PROCESS_CPUTIME_ID) - cpu};
+    std::chrono::duration<double> wallTaken = std::chrono::steady_clock::now() - wall;
+    return {wallTaken.count(), static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC};
 }
 
 // What the passes saw, so none of their work can be left out.
