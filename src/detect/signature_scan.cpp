@@ -89,7 +89,7 @@ ScanResult ParseDosHeader(const uint8_t* header, uint32_t have, uint32_t* peOffs
     return kStepPassed;
 }
 
-// Step 5: the DOS header, read as 256 bytes at offset 0.
+// The DOS header, read as 256 bytes at offset 0.
 ScanResult CheckDosHeader(FILE* file, uint32_t* peOffset)
 {
     uint8_t* header = ObtainBuffer(kDosHeaderReadSize);
@@ -137,7 +137,7 @@ ScanResult ParsePeHeader(const uint8_t* header, uint32_t have, uint32_t fileSize
     return kStepPassed;
 }
 
-// Steps 6 and 7: the PE header, read as 4,096 bytes at e_lfanew.
+// The PE header and the entry point, read as 4,096 bytes at e_lfanew.
 ScanResult CheckPeHeader(FILE* file, uint32_t peOffset, uint32_t fileSize)
 {
     uint8_t* header = ObtainBuffer(kPeHeaderReadSize);
@@ -154,7 +154,7 @@ ScanResult CheckPeHeader(FILE* file, uint32_t peOffset, uint32_t fileSize)
     return result;
 }
 
-// Step 9: each entry in order against the `have` bytes of the window that arrived.
+// Each entry in order against the `have` bytes of the window that arrived.
 // RETURNS: 1 all matched; 0 at the first entry out of bounds or unequal.
 ScanResult CompareEntries(const uint8_t* window, uint32_t have, uint32_t fileSize,
                           const SignatureEntry* entries, uint32_t count)
@@ -172,7 +172,7 @@ ScanResult CompareEntries(const uint8_t* window, uint32_t have, uint32_t fileSiz
     return kScanFound;
 }
 
-// Steps 8 to 10: the window, the first 65,536 bytes or the whole smaller file.
+// The window, the first 65,536 bytes or the whole smaller file, and its comparisons.
 ScanResult CompareWindow(FILE* file, uint32_t fileSize, const SignatureEntry* entries,
                          uint32_t count)
 {
@@ -190,7 +190,7 @@ ScanResult CompareWindow(FILE* file, uint32_t fileSize, const SignatureEntry* en
     return result;
 }
 
-// Steps 4 to 10, on the open file.
+// Size, headers and window, on the open file.
 ScanResult ScanOpenFile(FILE* file, const SignatureEntry* entries, uint32_t count)
 {
     uint32_t fileSize = MeasureFileSize(file);
@@ -208,7 +208,7 @@ ScanResult ScanOpenFile(FILE* file, const SignatureEntry* entries, uint32_t coun
     return result;
 }
 
-// Step 11: the attributes back as they were, when they could be read at the start.
+// The attributes back as they were, when they could be read at the start.
 void RestoreAttributes(const char* path, DWORD kept)
 {
     if (kept == INVALID_FILE_ATTRIBUTES) {
