@@ -11,9 +11,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 mode=$1
 build=$2
 seconds=${3:-60}
-# The target writes every input to a scratch file: memory-backed when there is such a folder.
-scratch=${PURGEKIT_FUZZ_SCRATCH:-/dev/shm}
-[ -d "$scratch" ] && [ -w "$scratch" ] || scratch=${TMPDIR:-/tmp}
+# The target writes every input to a scratch file, in a folder of its own (memory-backed
+# when there is such a place) that goes away however the run ends.
+scratch_root=${PURGEKIT_FUZZ_SCRATCH:-/dev/shm}
+[ -d "$scratch_root" ] && [ -w "$scratch_root" ] || scratch_root=${TMPDIR:-/tmp}
+scratch=$(mktemp -d "$scratch_root/purgekit-fuzz.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
 export TMPDIR=$scratch
 # The sanitizers stop at the first finding, with a stack.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}

@@ -8,11 +8,13 @@ DWORD GetFileAttributesA(LPCSTR path)
     if (path == nullptr || stat(path, &status) != 0) {
         return INVALID_FILE_ATTRIBUTES;
     }
-    DWORD attributes = S_ISDIR(status.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    // A host file has no archive, hidden or system bit: read-only is the one attribute it can
+    // carry, and a file with none at all reads FILE_ATTRIBUTE_NORMAL, as on the platform.
+    DWORD attributes = S_ISDIR(status.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0;
     if ((status.st_mode & S_IWUSR) == 0) {
         attributes |= FILE_ATTRIBUTE_READONLY;
     }
-    return attributes;
+    return attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes)

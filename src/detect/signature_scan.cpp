@@ -39,10 +39,21 @@ bool ArgumentsValid(const char* path, const SignatureEntry* entries, uint32_t co
     return true;
 }
 
-// A zeroed read buffer of exactly `size` bytes; nullptr when it cannot be obtained.
+// A read buffer of exactly `size` bytes; nullptr when it cannot be obtained.
 uint8_t* ObtainBuffer(uint32_t size)
 {
-    return static_cast<uint8_t*>(std::calloc(size, 1));
+    return static_cast<uint8_t*>(std::malloc(size == 0 ? 1 : size));
+}
+
+// ReadFileAt into a buffer of `size` bytes whose bytes the read did not deliver are zeroed
+// afterwards (the same content as a zero-filled buffer, without clearing what the read
+// overwrites). Only the `*delivered` bytes are ever parsed or compared.
+int32_t ReadZeroFilled(FILE* file, uint32_t size, int32_t offset, uint8_t* buffer,
+                       uint32_t* delivered)
+{
+    int32_t status = ReadFileAt(file, size, offset, buffer, delivered);
+    std::memset(buffer + *delivered, 0, size - *delivered);
+    return status;
 }
 
 // The position of the file's end as an unsigned 32-bit size; a position that cannot be
@@ -78,7 +89,7 @@ ScanResult ParseDosHeader(const uint8_t* header, uint32_t have, uint32_t* peOffs
     return kStepPassed;
 }
 
-// Step 5: the DOS header, read as 256 bytes at offset 0.
+// The DOS header, read as 256 bytes at offset 0.
 ScanResult CheckDosHeader(FILE* file, uint32_t* peOffset)
 {
     uint8_t* header = ObtainBuffer(kDosHeaderReadSize);
@@ -87,7 +98,7 @@ ScanResult CheckDosHeader(FILE* file, uint32_t* peOffset)
     }
     ScanResult result = kScanShortRead;
     uint32_t delivered = 0;
-    if (ReadFileAt(file, kDosHeaderReadSize, 0, header, &delivered) == kReadOk) {
+    if (ReadZeroFilled(file, kDosHeaderReadSize, 0, header, &delivered) == kReadOk) {
         result = ParseDosHeader(header, delivered, peOffset);
     }
     std::free(header);
@@ -126,7 +137,7 @@ ScanResult ParsePeHeader(const uint8_t* header, uint32_t have, uint32_t fileSize
     return kStepPassed;
 }
 
-// Steps 6 and 7: the PE header, read as 4,096 bytes at e_lfanew.
+// The PE header and the entry point, read as 4,096 bytes at e_lfanew.
 ScanResult CheckPeHeader(FILE* file, uint32_t peOffset, uint32_t fileSize)
 {
     uint8_t* header = ObtainBuffer(kPeHeaderReadSize);
@@ -135,15 +146,15 @@ ScanResult CheckPeHeader(FILE* file, uint32_t peOffset, uint32_t fileSize)
     }
     ScanResult result = kScanShortRead;
     uint32_t delivered = 0;
-    if (ReadFileAt(file, kPeHeaderReadSize, static_cast<int32_t>(peOffset), header, &delivered) ==
-        kReadOk) {
+    if (ReadZeroFilled(file, kPeHeaderReadSize, static_cast<int32_t>(peOffset), header,
+                       &delivered) == kReadOk) {
         result = ParsePeHeader(header, delivered, fileSize);
     }
     std::free(header);
     return result;
 }
 
-// Step 9: each entry in order against the `have` bytes of the window that arrived.
+// Each entry in order against the `have` bytes of the window that arrived.
 // RETURNS: 1 all matched; 0 at the first entry out of bounds or unequal.
 ScanResult CompareEntries(const uint8_t* window, uint32_t have, uint32_t fileSize,
                           const SignatureEntry* entries, uint32_t count)
@@ -161,7 +172,7 @@ ScanResult CompareEntries(const uint8_t* window, uint32_t have, uint32_t fileSiz
     return kScanFound;
 }
 
-// Steps 8 to 10: the window, the first 65,536 bytes or the whole smaller file.
+// The window, the first 65,536 bytes or the whole smaller file, and its comparisons.
 ScanResult CompareWindow(FILE* file, uint32_t fileSize, const SignatureEntry* entries,
                          uint32_t count)
 {
@@ -172,14 +183,14 @@ ScanResult CompareWindow(FILE* file, uint32_t fileSize, const SignatureEntry* en
     }
     ScanResult result = kScanShortRead;
     uint32_t delivered = 0;
-    if (ReadFileAt(file, windowSize, 0, window, &delivered) == kReadOk) {
+    if (ReadZeroFilled(file, windowSize, 0, window, &delivered) == kReadOk) {
         result = CompareEntries(window, delivered, fileSize, entries, count);
     }
     std::free(window);
     return result;
 }
 
-// Steps 4 to 10, on the open file.
+// Size, headers and window, on the open file.
 ScanResult ScanOpenFile(FILE* file, const SignatureEntry* entries, uint32_t count)
 {
     uint32_t fileSize = MeasureFileSize(file);
@@ -197,7 +208,7 @@ ScanResult ScanOpenFile(FILE* file, const SignatureEntry* entries, uint32_t coun
     return result;
 }
 
-// Step 11: the attributes back as they were, when they could be read at the start.
+// The attributes back as they were, when they could be read at the start.
 void RestoreAttributes(const char* path, DWORD kept)
 {
     if (kept == INVALID_FILE_ATTRIBUTES) {
@@ -222,6 +233,8 @@ ScanResult ScanFileForSignatures(const char* path, const SignatureEntry* entries
     FILE* file = fopen(path, "rb");
     ScanResult result = kScanCannotOpen;
     if (file != nullptr) {
+        // The three reads go straight to the caller's buffers: no stream buffer to fill.
+        setvbuf(file, nullptr, _IONBF, 0);
         result = ScanOpenFile(file, entries, count);
         fclose(file);
     }

@@ -282,23 +282,23 @@ TEST_F(ScanAttributesTest, AFolderCannotBeOpenedAndKeepsItsAttributes)
 // Buffers that cannot be obtained: the allocation of one size is made to fail.
 size_t g_failingSize = 0;
 int g_failedAllocations = 0;
-ScopedImportPatch* g_callocPatch = nullptr;
-using CallocFunction = void*(__cdecl*)(size_t, size_t);
+ScopedImportPatch* g_mallocPatch = nullptr;
+using MallocFunction = void*(__cdecl*)(size_t);
 
-void* __cdecl FailingCalloc(size_t count, size_t size)
+void* __cdecl FailingMalloc(size_t size)
 {
-    if (count * size == g_failingSize) {
+    if (size == g_failingSize) {
         ++g_failedAllocations;
         return nullptr;
     }
-    return g_callocPatch->original<CallocFunction>()(count, size);
+    return g_mallocPatch->original<MallocFunction>()(size);
 }
 
 TEST_F(ScanAttributesTest, ABufferThatCannotBeObtainedIsAShortRead)
 {
-    ScopedImportPatch patch("msvcrt.dll", "calloc", reinterpret_cast<void*>(&FailingCalloc));
+    ScopedImportPatch patch("msvcrt.dll", "malloc", reinterpret_cast<void*>(&FailingMalloc));
     ASSERT_TRUE(patch.applied());
-    g_callocPatch = &patch;
+    g_mallocPatch = &patch;
     const uint32_t sizes[] = {256, 4096, 0x8000 /* the window of this file */};
     for (uint32_t size : sizes) {
         SCOPED_TRACE("failing buffer of " + std::to_string(size));
@@ -318,7 +318,7 @@ TEST_F(ScanAttributesTest, ABufferThatCannotBeObtainedIsAShortRead)
         CloseHandle(exclusive);
         RemoveScratch(path);
     }
-    g_callocPatch = nullptr;
+    g_mallocPatch = nullptr;
 }
 
 }  // namespace
