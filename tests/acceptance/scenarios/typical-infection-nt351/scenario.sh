@@ -1,0 +1,10 @@
+# The typical infection under the nt351 identity: removed as on Windows XP; the inoculation
+# makes the blocking folders but not Wqk.dll (NT before version 5).
+IDENTITY=nt351
+. "$SCENARIO_DIR/../../common/typical_infection.sh"
+plant() { plant_typical_infection; }
+after() {
+    expect_infection_removed
+    expect_blocking_folders Krn132.exe Wqk.exe WinSvc.exe
+    [ -e "$SYSDIR/Wqk.dll" ] && fail "Wqk.dll was made before Windows 2000"
+}
