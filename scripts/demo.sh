@@ -23,7 +23,7 @@ wine_boot_template "$build/wine-template"
 prefix=$(wine_new_prefix "$build/wine-template")
 worm_pid=""
 cleanup() {
-    [ -n "$worm_pid" ] && kill "$worm_pid" 2>/dev/null
+    if [ -n "$worm_pid" ]; then kill "$worm_pid" 2>/dev/null || true; fi
     wine_drop_prefix "$prefix"
 }
 trap cleanup EXIT
