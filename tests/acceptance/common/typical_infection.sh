@@ -33,3 +33,23 @@ expect_infection_removed() {
     service_exists KernelSvc && fail "the KernelSvc service is still there"
     return 0
 }
+
+# On the 95 family the services are not examined, and the passes list processes through
+# Toolhelp, whose names under Wine are bare file names: the worm is neither scanned nor
+# terminated and its running file stays. The Run value is removed; the inoculation meets the
+# worm's file under the folder name Krn132.exe and makes the other two folders.
+expect_95_family_outcome() {
+    process_running krn132.exe || fail "the worm no longer runs"
+    [ -f "$SYSDIR/krn132.exe" ] || fail "the worm's file is gone or not a file"
+    reg_has_value "$RUN" krn132 && fail "the Run value krn132 is still there"
+    reg_has_key "$SERVICES\\Krn132" || fail "the Krn132 key was touched"
+    reg_has_key "$SERVICES\\KernelSvc" || fail "the KernelSvc key was touched"
+    expect_blocking_folders Wqk.exe WinSvc.exe
+    expect_no_wqk_dll
+}
+
+# Wqk.dll is made only on Windows 2000 and later.
+expect_no_wqk_dll() {
+    [ -e "$SYSDIR/Wqk.dll" ] && fail "Wqk.dll was made before Windows 2000"
+    return 0
+}

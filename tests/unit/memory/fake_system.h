@@ -113,6 +113,11 @@ extern const VariantRow kTestRowWithKey;
 // The fixture: every patch in place for the whole test, g_processApi filled with the fakes,
 // the log removed before and after.
 class FakeSystemTest : public testing::Test {
+public:
+    // g_processApi filled with the fakes of one back-end.
+    void FillPsapi();
+    void FillToolhelp();
+
 protected:
     FakeSystemTest();
     void SetUp() override;
@@ -120,8 +125,6 @@ protected:
     // A fresh fake system between the rows of a table: planted files, log and events gone.
     void Reset();
 
-    void FillPsapi();
-    void FillToolhelp();
     void AddProcess(FakeProcess process) { g_fake.processes.push_back(process); }
 
     std::vector<std::unique_ptr<ScopedImportPatch>> patches_;
@@ -167,3 +170,38 @@ extern int g_versionCalls;
 int32_t RunCaptured(int32_t (*pass)(const SignatureEntry*, uint32_t, const VariantRow&),
                     const SignatureEntry* set, uint32_t count, const VariantRow& row,
                     std::string* console);
+
+// One memory pass on the fake system, filled in by SetUp, with its console output captured.
+using MemoryPass = int32_t (*)(const SignatureEntry*, uint32_t, const VariantRow&);
+
+template <MemoryPass Pass, void (FakeSystemTest::*Fill)()>
+class CapturedPassTest : public FakeSystemTest {
+protected:
+    void SetUp() override
+    {
+        FakeSystemTest::SetUp();
+        (this->*Fill)();
+    }
+    int32_t Run(const VariantRow& row = kTestRow, uint32_t count = 1)
+    {
+        return RunCaptured(Pass, kTestSet, count, row, &console_);
+    }
+    // The console shows what the log holds: every message goes to both.
+    void ExpectOutput(const std::string& expected)
+    {
+        EXPECT_EQ(expected, LogText());
+        EXPECT_EQ(expected, console_);
+    }
+    std::string console_;
+};
+
+// The pass's own lines for an executable.
+inline std::string Scanning(const std::string& path)
+{
+    return "\n\t Scanning " + path;
+}
+
+inline std::string Deleted(const std::string& path)
+{
+    return "\n\t File " + path + " deleted";
+}

@@ -7,35 +7,7 @@
 
 namespace {
 
-class PsapiPassTest : public FakeSystemTest {
-protected:
-    void SetUp() override
-    {
-        FakeSystemTest::SetUp();
-        FillPsapi();
-    }
-    int32_t Run(const VariantRow& row = kTestRow, uint32_t count = 1)
-    {
-        return RunCaptured(&CleanProcessesPsapi, kTestSet, count, row, &console_);
-    }
-    // The console shows what the log holds: every message goes to both.
-    void ExpectOutput(const std::string& expected)
-    {
-        EXPECT_EQ(expected, LogText());
-        EXPECT_EQ(expected, console_);
-    }
-    std::string console_;
-};
-
-std::string Scanning(const std::string& path)
-{
-    return "\n\t Scanning " + path;
-}
-
-std::string Deleted(const std::string& path)
-{
-    return "\n\t File " + path + " deleted";
-}
+using PsapiPassTest = CapturedPassTest<&CleanProcessesPsapi, &FakeSystemTest::FillPsapi>;
 
 TEST_F(PsapiPassTest, ScanResultsOtherThanFoundAreToldApart)
 {

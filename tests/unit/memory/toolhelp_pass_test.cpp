@@ -9,34 +9,7 @@
 
 namespace {
 
-class ToolhelpPassTest : public FakeSystemTest {
-protected:
-    void SetUp() override
-    {
-        FakeSystemTest::SetUp();
-        FillToolhelp();
-    }
-    int32_t Run(const VariantRow& row = kTestRow, uint32_t count = 1)
-    {
-        return RunCaptured(&CleanProcessesToolhelp, kTestSet, count, row, &console_);
-    }
-    void ExpectOutput(const std::string& expected)
-    {
-        EXPECT_EQ(expected, LogText());
-        EXPECT_EQ(expected, console_);
-    }
-    std::string console_;
-};
-
-std::string Scanning(const std::string& path)
-{
-    return "\n\t Scanning " + path;
-}
-
-std::string Deleted(const std::string& path)
-{
-    return "\n\t File " + path + " deleted";
-}
+using ToolhelpPassTest = CapturedPassTest<&CleanProcessesToolhelp, &FakeSystemTest::FillToolhelp>;
 
 TEST_F(ToolhelpPassTest, SnapshotRecordHasItsRealSizeAndIsZeroFilled)
 {

@@ -86,20 +86,6 @@ BOOL WINAPI WatchCloseServiceHandle(SC_HANDLE handle)
 
 constexpr char kProbeService[] = "PurgekitProbeSvc";
 
-bool ServiceKnown(const char* name)
-{
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (manager == nullptr) {
-        return false;
-    }
-    SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_STATUS);
-    if (service != nullptr) {
-        CloseServiceHandle(service);
-    }
-    CloseServiceHandle(manager);
-    return service != nullptr;
-}
-
 class DeleteWormServiceTest : public testing::Test {
 protected:
     void SetUp() override
@@ -116,32 +102,10 @@ protected:
 
     static void CreateProbeService()
     {
-        SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-        ASSERT_NE(nullptr, manager) << GetLastError();
-        std::string image = registry_test::SystemFolder() + "purgekit-probe.exe";
-        SC_HANDLE service = CreateServiceA(manager, kProbeService, kProbeService, SERVICE_ALL_ACCESS,
-                                           SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                           SERVICE_ERROR_IGNORE, image.c_str(), nullptr, nullptr,
-                                           nullptr, nullptr, nullptr);
-        DWORD error = GetLastError();
-        CloseServiceHandle(manager);
-        ASSERT_NE(nullptr, service) << "CreateServiceA failed with " << error;
-        CloseServiceHandle(service);
+        registry_test::CreateTestService(kProbeService,
+                                         registry_test::SystemFolder() + "purgekit-probe.exe");
     }
-
-    static void RemoveProbeService()
-    {
-        SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-        if (manager == nullptr) {
-            return;
-        }
-        SC_HANDLE service = OpenServiceA(manager, kProbeService, DELETE);
-        if (service != nullptr) {
-            DeleteService(service);
-            CloseServiceHandle(service);
-        }
-        CloseServiceHandle(manager);
-    }
+    static void RemoveProbeService() { registry_test::RemoveTestService(kProbeService); }
 
     ScopedImportPatch version_{"kernel32.dll", "GetVersionExA",
                                reinterpret_cast<void*>(&FakeGetVersionExA)};
@@ -207,7 +171,7 @@ TEST_F(DeleteWormServiceTest, FailedVersionQueryOrNinetyFiveFamilyGivesMinusThre
         EXPECT_EQ(-3, DeleteWormService(kProbeService));
         EXPECT_EQ(1, g_versionCalls);
         EXPECT_EQ(0, g_managerCalls) << "nothing may be opened";
-        EXPECT_TRUE(ServiceKnown(kProbeService)) << "the service must stay";
+        EXPECT_TRUE(registry_test::ServiceKnown(kProbeService)) << "the service must stay";
     }
 }
 
@@ -233,7 +197,7 @@ TEST_F(DeleteWormServiceTest, ManagerThatCannotBeOpenedGivesMinusFourteen)
         EXPECT_EQ(0, g_deleteCalls);
         EXPECT_EQ(0, g_closeCalls) << "no handle to close";
     }
-    EXPECT_TRUE(ServiceKnown(kProbeService));
+    EXPECT_TRUE(registry_test::ServiceKnown(kProbeService));
 }
 
 TEST_F(DeleteWormServiceTest, RefusedDeletionGivesMinusFifteenAndClosesBothHandles)
@@ -246,13 +210,13 @@ TEST_F(DeleteWormServiceTest, RefusedDeletionGivesMinusFifteenAndClosesBothHandl
         EXPECT_EQ(1, g_deleteCalls);
         EXPECT_EQ(2, g_closeCalls);
     }
-    EXPECT_TRUE(ServiceKnown(kProbeService));
+    EXPECT_TRUE(registry_test::ServiceKnown(kProbeService));
 }
 
 TEST_F(DeleteWormServiceTest, KnownServiceIsDeletedWithTheDocumentedAccessRights)
 {
     CreateProbeService();
-    ASSERT_TRUE(ServiceKnown(kProbeService));
+    ASSERT_TRUE(registry_test::ServiceKnown(kProbeService));
     int32_t result = -1;
     std::string printed;
     {
@@ -265,7 +229,7 @@ TEST_F(DeleteWormServiceTest, KnownServiceIsDeletedWithTheDocumentedAccessRights
     }
     EXPECT_EQ(0, result);
     EXPECT_EQ("", printed) << "the run reports the deletion, not the operation";
-    EXPECT_FALSE(ServiceKnown(kProbeService));
+    EXPECT_FALSE(registry_test::ServiceKnown(kProbeService));
     EXPECT_EQ(-14, DeleteWormService(kProbeService)) << "a second call finds nothing";
 }
 

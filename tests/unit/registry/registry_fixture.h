@@ -81,6 +81,49 @@ inline void DeleteTree(HKEY root, const std::string& path)
     RegDeleteKeyA(root, path.c_str());
 }
 
+// Services the service control manager knows, made and removed by the tests.
+inline bool ServiceKnown(const char* name)
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (manager == nullptr) {
+        return false;
+    }
+    SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_STATUS);
+    if (service != nullptr) {
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return service != nullptr;
+}
+
+inline void CreateTestService(const char* name, const std::string& image)
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    ASSERT_NE(nullptr, manager) << GetLastError();
+    SC_HANDLE service = CreateServiceA(manager, name, name, SERVICE_ALL_ACCESS,
+                                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+                                       SERVICE_ERROR_IGNORE, image.c_str(), nullptr, nullptr,
+                                       nullptr, nullptr, nullptr);
+    DWORD error = GetLastError();
+    CloseServiceHandle(manager);
+    ASSERT_NE(nullptr, service) << name << ": CreateServiceA failed with " << error;
+    CloseServiceHandle(service);
+}
+
+inline void RemoveTestService(const char* name)
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (manager == nullptr) {
+        return;
+    }
+    SC_HANDLE service = OpenServiceA(manager, name, DELETE);
+    if (service != nullptr) {
+        DeleteService(service);
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+}
+
 // Runs `body` and gives what it printed on the console.
 template <typename Body>
 std::string Printed(Body body)

@@ -10,8 +10,11 @@
 
 namespace {
 
+using registry_test::CreateTestService;
 using registry_test::KeyExists;
 using registry_test::Printed;
+using registry_test::RemoveTestService;
+using registry_test::ServiceKnown;
 using registry_test::SetText;
 using registry_test::SystemFolder;
 
@@ -38,49 +41,6 @@ BOOL WINAPI NinetyEightGetVersionExA(OSVERSIONINFOA* info)
     return TRUE;
 }
 
-bool ServiceKnown(const char* name)
-{
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (manager == nullptr) {
-        return false;
-    }
-    SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_STATUS);
-    if (service != nullptr) {
-        CloseServiceHandle(service);
-    }
-    CloseServiceHandle(manager);
-    return service != nullptr;
-}
-
-// A service the manager knows, with its ImagePath.
-void CreateService(const char* name, const std::string& image)
-{
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    ASSERT_NE(nullptr, manager);
-    SC_HANDLE service = CreateServiceA(manager, name, name, SERVICE_ALL_ACCESS,
-                                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                       SERVICE_ERROR_IGNORE, image.c_str(), nullptr, nullptr,
-                                       nullptr, nullptr, nullptr);
-    DWORD error = GetLastError();
-    CloseServiceHandle(manager);
-    ASSERT_NE(nullptr, service) << name << ": CreateServiceA failed with " << error;
-    CloseServiceHandle(service);
-}
-
-void RemoveService(const char* name)
-{
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    if (manager == nullptr) {
-        return;
-    }
-    SC_HANDLE service = OpenServiceA(manager, name, DELETE);
-    if (service != nullptr) {
-        DeleteService(service);
-        CloseServiceHandle(service);
-    }
-    CloseServiceHandle(manager);
-}
-
 class ServiceStageTest : public testing::Test {
 protected:
     void SetUp() override { Clear(); }
@@ -88,7 +48,7 @@ protected:
     static void Clear()
     {
         for (const char* name : {"KernelSvc", "Krn132", "WinSvc"}) {
-            RemoveService(name);
+            RemoveTestService(name);
             registry_test::DeleteTree(HKEY_LOCAL_MACHINE, kServices + "\\" + name);
         }
     }
@@ -122,8 +82,8 @@ TEST_F(ServiceStageTest, Krn132EntryOfTheWormSetsTheFlagEvenWhenTheServicesCanno
 
 TEST_F(ServiceStageTest, WormServicesKnownToTheManagerAreDeletedAndReported)
 {
-    CreateService("Krn132", SystemFolder() + "krn132.exe");
-    CreateService("KernelSvc", SystemFolder() + "krn132.exe");
+    CreateTestService("Krn132", SystemFolder() + "krn132.exe");
+    CreateTestService("KernelSvc", SystemFolder() + "krn132.exe");
     std::string printed = Printed([&] { RunServiceStage(&state_); });
     EXPECT_EQ(kHeader + kKernelSvcKey + kKrn132Key + kKernelSvcStopped + kKrn132Stopped, printed);
     EXPECT_TRUE(state_.found);
@@ -133,7 +93,7 @@ TEST_F(ServiceStageTest, WormServicesKnownToTheManagerAreDeletedAndReported)
 
 TEST_F(ServiceStageTest, WinSvcEntryIsCheckedWhenKrn132IsNotTheWorms)
 {
-    CreateService("WinSvc", SystemFolder() + "winsvc.EXE");
+    CreateTestService("WinSvc", SystemFolder() + "winsvc.EXE");
     SetText(HKEY_LOCAL_MACHINE, kServices + "\\Krn132", "ImagePath",
             "\"" + SystemFolder() + "krn132.exe\"");
     std::string printed = Printed([&] { RunServiceStage(&state_); });

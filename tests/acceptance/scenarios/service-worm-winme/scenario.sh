@@ -1,18 +1,3 @@
-# The worm's Krn132, KernelSvc and WinSvc services under the winme identity: the service
-# checks belong to the NT family, so nothing is found and nothing is touched.
+# The worm's services under the winme identity: found by nothing, touched by nothing.
 IDENTITY=winme
-SERVICES='HKLM\SYSTEM\CurrentControlSet\Services'
-plant() {
-    # An idle process keeps the Wine server and its service manager up for the whole run.
-    hold_open 'C:\tools\settle.lock'
-    sc_create Krn132 'C:\windows\system32\krn132.exe'
-    sc_create KernelSvc 'C:\windows\system32\krn132.exe'
-    sc_create WinSvc 'C:\windows\system32\WinSvc.exe'
-}
-after() {
-    local name
-    for name in Krn132 KernelSvc WinSvc; do
-        reg_has_key "$SERVICES\\$name" || fail "the $name key was touched"
-        service_exists "$name" || fail "the $name service was touched"
-    done
-}
+. "$SCENARIO_DIR/../../common/services_on_95_family.sh"

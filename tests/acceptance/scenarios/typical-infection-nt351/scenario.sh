@@ -6,5 +6,5 @@ plant() { plant_typical_infection; }
 after() {
     expect_infection_removed
     expect_blocking_folders Krn132.exe Wqk.exe WinSvc.exe
-    [ -e "$SYSDIR/Wqk.dll" ] && fail "Wqk.dll was made before Windows 2000"
+    expect_no_wqk_dll
 }
