@@ -56,8 +56,9 @@ int32_t ReadZeroFilled(FILE* file, uint32_t size, int32_t offset, uint8_t* buffe
     return status;
 }
 
-// The position of the file's end as an unsigned 32-bit size; a position that cannot be
-// told or does not fit reads as the largest size.
+// The position of the file's end as an unsigned 32-bit size. An end that cannot be reached
+// reads as 0 (too short to scan); a position that cannot be told or does not fit reads as
+// the largest size.
 uint32_t MeasureFileSize(FILE* file)
 {
     if (fseek(file, 0, SEEK_END) != 0) {
