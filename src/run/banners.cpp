@@ -54,12 +54,22 @@ const char* const kClosingTail =
     " |                                                                           |\n"
     " +===========================================================================+";
 
-// Reads one key from the console itself (not standard input), without echo. Every stream
-// is flushed before and after, so the prompt is on screen and typed-ahead input is dropped.
+// _getch gives a function or arrow key as two codes: this lead code, then the key's own.
+bool IsExtendedKeyLead(int code)
+{
+    return code == 0 || code == 0xE0;
+}
+
+// Reads one key press from the console itself (not standard input), without echo. Every
+// stream is flushed before and after, so the prompt is on screen and typed-ahead input is
+// dropped. Both codes of a function or arrow key are read, so that its second code cannot
+// answer the next key wait.
 void WaitForKey()
 {
     _flushall();
-    _getch();
+    if (IsExtendedKeyLead(_getch())) {
+        _getch();
+    }
     _flushall();
 }
 
