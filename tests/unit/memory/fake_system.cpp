@@ -618,9 +618,8 @@ void FakeSystemTest::FillToolhelp()
     g_processApi.Process32Next = &FakeProcess32Next;
 }
 
-int32_t RunCaptured(int32_t (*pass)(const SignatureEntry*, uint32_t, const VariantRow&),
-                    const SignatureEntry* set, uint32_t count, const VariantRow& row,
-                    std::string* console)
+int32_t RunCaptured(MemoryPass pass, const SignatureEntry* set, uint32_t count,
+                    const VariantRow& row, std::string* console)
 {
     testing::internal::CaptureStdout();
     int32_t result = pass(set, count, row);

@@ -166,13 +166,14 @@ private:
 extern DWORD g_versionSizeSeen;
 extern int g_versionCalls;
 
+// One of the memory passes.
+using MemoryPass = int32_t (*)(const SignatureEntry*, uint32_t, const VariantRow&);
+
 // Runs `pass` with the console captured. RETURNS the pass's result; `console` gets the text.
-int32_t RunCaptured(int32_t (*pass)(const SignatureEntry*, uint32_t, const VariantRow&),
-                    const SignatureEntry* set, uint32_t count, const VariantRow& row,
-                    std::string* console);
+int32_t RunCaptured(MemoryPass pass, const SignatureEntry* set, uint32_t count,
+                    const VariantRow& row, std::string* console);
 
 // One memory pass on the fake system, filled in by SetUp, with its console output captured.
-using MemoryPass = int32_t (*)(const SignatureEntry*, uint32_t, const VariantRow&);
 
 template <MemoryPass Pass, void (FakeSystemTest::*Fill)()>
 class CapturedPassTest : public FakeSystemTest {
