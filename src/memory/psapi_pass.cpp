@@ -35,10 +35,12 @@ HANDLE OpenForExamination(DWORD processId)
 }
 
 // Ends a module name at the length the platform reports for it.
-// RETURNS false when there is no name or it did not fit: a cut path could name another file.
+// RETURNS false when there is no name or it may have been cut: a cut path could name another
+// file. Windows XP reports a cut name as the whole buffer (260), Windows Vista and later
+// (where the 32-bit program runs under WoW64) as one less (259), so both count as cut.
 bool TakeName(DWORD length, char* name, size_t size)
 {
-    if (length == 0 || length >= size) {
+    if (length == 0 || length >= size - 1) {
         return false;
     }
     name[length] = '\0';

@@ -401,11 +401,32 @@ TEST_F(PsapiPassTest, ProcessWithoutReadableNamesIsPassedOverInSilence)
     DeleteFileA(WorkPath("worm.exe").c_str());
 }
 
-TEST_F(PsapiPassTest, PathOf259CharactersIsReportedInFull)
+// Windows Vista and later cut a path that does not fit to 259 characters and report that
+// length: the cut path here names another file, a worm, which must be left alone.
+TEST_F(PsapiPassTest, PathCutTo259CharactersIsPassedOverInSilence)
+{
+    std::string cutPath = WorkPath("");
+    cutPath += std::string(259 - cutPath.size() - 4, 'c') + ".exe";
+    ASSERT_EQ(259u, cutPath.size());
+    WriteBytes(cutPath, WormFileBytes());
+    FakeProcess process = {};
+    process.id = 40;
+    process.baseName = "app.exe";
+    process.fullPath = cutPath + "\\app.exe";   // cut with a terminator, 259 reported
+    AddProcess(process);
+    EXPECT_EQ(kPassNothingIdentified, Run());
+    ExpectOutput("");
+    EXPECT_TRUE(EventsStartingWith("terminate").empty());
+    EXPECT_TRUE(FileExists(cutPath));
+    DeleteFileA(cutPath.c_str());
+}
+
+// 258 characters is the longest path a 260-byte buffer shows uncut on every Windows.
+TEST_F(PsapiPassTest, PathOf258CharactersIsReportedInFull)
 {
     std::string path = "C:\\";
-    path += std::string(259 - path.size() - 8, 'p') + "\\app.exe";
-    ASSERT_EQ(259u, path.size());
+    path += std::string(258 - path.size() - 8, 'p') + "\\app.exe";
+    ASSERT_EQ(258u, path.size());
     FakeProcess process = {};
     process.id = 40;
     process.baseName = "app.exe";
