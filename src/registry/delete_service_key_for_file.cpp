@@ -1,4 +1,7 @@
+#include "registry/image_path.h"
 #include "registry/registry.h"
+#include "registry/registry_text.h"
+#include "registry/service_key_check.h"
 #include "run/run.h"
 
 #include <shlwapi.h>
@@ -42,7 +45,8 @@ bool TakeBaseName(const char* fileName, char* baseName, size_t size)
 int32_t DeleteServiceKeyForFile(const char* fileName)
 {
     char baseName[kPathSize] = {};
-    if (fileName == nullptr || !TakeBaseName(fileName, baseName, sizeof(baseName))) {
+    if (fileName == nullptr || strnlen(fileName, kPathSize) == kPathSize ||
+        !TakeBaseName(fileName, baseName, sizeof(baseName))) {
         return kServiceKeyBadName;
     }
     char keyPath[kPathSize] = {};
@@ -56,9 +60,23 @@ int32_t DeleteServiceKeyForFile(const char* fileName)
     if (RegOpenKeyA(HKEY_LOCAL_MACHINE, keyPath, &key) != ERROR_SUCCESS) {
         return kServiceKeyAbsent;
     }
-    if (SHDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath) == ERROR_SUCCESS) {
-        Report(message);
+    // A worm named like a system component must not take that component's service with it:
+    // the key goes only when its ImagePath runs the worm's file.
+    int32_t result = kServiceKeyOtherImage;
+    BYTE imagePath[kRegistryTextSize] = {};
+    DWORD type = 0;
+    DWORD bytesRead = sizeof(imagePath);
+    if (RegQueryValueExA(key, kImagePathValue, nullptr, &type, imagePath, &bytesRead) !=
+        ERROR_SUCCESS) {
+        result = kServiceKeyNoImagePath;
+    } else if (ImagePathNamesFile(reinterpret_cast<const char*>(imagePath),
+                                  RegistryTextLength(imagePath, sizeof(imagePath), bytesRead),
+                                  fileName)) {
+        if (SHDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath) == ERROR_SUCCESS) {
+            Report(message);
+        }
+        result = kServiceKeyDeleted;
     }
     RegCloseKey(key);
-    return kServiceKeyDeleted;
+    return result;
 }

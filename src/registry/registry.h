@@ -27,7 +27,9 @@ constexpr int32_t kKeyCheckCloseFailed = -24;
 // DeleteServiceKeyForFile
 constexpr int32_t kServiceKeyDeleted = 0;
 constexpr int32_t kServiceKeyBadName = -2;
+constexpr int32_t kServiceKeyOtherImage = -7;
 constexpr int32_t kServiceKeyAbsent = -20;
+constexpr int32_t kServiceKeyNoImagePath = -21;
 
 // Longest base name DeleteServiceKeyForFile takes: its key path and its message must both fit
 // their 260-byte buffers (the message is the tighter of the two).
@@ -49,10 +51,12 @@ int32_t CleanKrn132ServiceKeys();
 int32_t CleanWinSvcServiceKey();
 
 // Deletes the service key named after a file's base name (the part before its first '.'),
-// reporting the deletion when it succeeds.
-// RETURNS: 0 the key existed and its deletion was requested; -2 no file name, or its base
-// name is empty or too long for the key path or the message (nothing touched); -20 the key
-// cannot be opened.
+// with all its subkeys, when its ImagePath runs that file (see image_path.h), reporting the
+// deletion when it succeeds. Any other key is left alone, and nothing is reported.
+// RETURNS: 0 the key was the file's and its deletion was requested; -2 no file name, or its
+// base name is empty or too long for the key path or the message (nothing touched); -7 the
+// ImagePath names another file (or none); -20 the key cannot be opened; -21 its ImagePath
+// cannot be read (absent, or longer than 1024 bytes).
 int32_t DeleteServiceKeyForFile(const char* fileName);
 
 // ---- Registry value removal -------------------------------------------------------------

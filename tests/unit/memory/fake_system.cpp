@@ -416,12 +416,19 @@ bool ServiceKeyExists(const std::string& name)
     return true;
 }
 
-void CreateServiceKey(const std::string& name)
+void CreateServiceKey(const std::string& name, const std::string& imagePath)
 {
     HKEY key = nullptr;
     ASSERT_EQ(0, RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kServicesKey + name).c_str(), 0, nullptr, 0,
                                  KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    LONG status = ERROR_SUCCESS;
+    if (!imagePath.empty()) {
+        status = RegSetValueExA(key, "ImagePath", 0, REG_SZ,
+                                reinterpret_cast<const BYTE*>(imagePath.c_str()),
+                                static_cast<DWORD>(imagePath.size() + 1));
+    }
     RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, status);
 }
 
 void DeleteServiceKey(const std::string& name)

@@ -101,7 +101,8 @@ std::string LogWhen(const std::string& what);
 
 // Keys below HKLM\SYSTEM\CurrentControlSet\Services, as variant E's pass deletes them.
 bool ServiceKeyExists(const std::string& name);
-void CreateServiceKey(const std::string& name);
+// A key with an ImagePath value when `imagePath` is not empty.
+void CreateServiceKey(const std::string& name, const std::string& imagePath = "");
 void DeleteServiceKey(const std::string& name);
 
 // The test worm's signature set: one entry of 18 bytes at offset 0x300.

@@ -118,8 +118,8 @@ TEST_F(PsapiPassTest, VirusFileNameInAnyCaseIsIdentifiedWithoutScanning)
 
 TEST_F(PsapiPassTest, VariantERemovesTheServiceKeyBeforeTheTermination)
 {
-    CreateServiceKey("pkworme");
-    CreateServiceKey("pkworme.exe");
+    CreateServiceKey("pkworme", WorkPath("pkworme.exe"));
+    CreateServiceKey("pkworme.exe", WorkPath("pkworme.exe"));
     FakeProcess process = PlantProcess(40, "pkworme.exe", WormFileBytes());
     AddProcess(process);
     EXPECT_EQ(kPassCleaned, Run(kTestRowWithKey));
@@ -136,7 +136,7 @@ TEST_F(PsapiPassTest, VariantERemovesTheServiceKeyBeforeTheTermination)
 
 TEST_F(PsapiPassTest, VariantEKeyStaysDeletedWhenTheTerminationFails)
 {
-    CreateServiceKey("pkresist");
+    CreateServiceKey("pkresist", "\"" + WorkPath("pkresist.exe") + "\" -service");
     FakeProcess process = PlantProcess(40, "pkresist.exe", WormFileBytes());
     process.terminateFailures = kNeverTerminates;
     AddProcess(process);
@@ -146,6 +146,19 @@ TEST_F(PsapiPassTest, VariantEKeyStaysDeletedWhenTheTerminationFails)
                  "deleted");
     EXPECT_FALSE(ServiceKeyExists("pkresist"));
     EXPECT_TRUE(FileExists(process.fullPath));
+}
+
+// A worm named like a system component leaves that component's service alone.
+TEST_F(PsapiPassTest, VariantEKeepsTheSameNamedKeyOfAnotherProgram)
+{
+    CreateServiceKey("pkalg", "%SystemRoot%\\System32\\svchost.exe -k pkalg");
+    FakeProcess process = PlantProcess(40, "pkalg.exe", WormFileBytes());
+    AddProcess(process);
+    EXPECT_EQ(kPassCleaned, Run(kTestRowWithKey));
+    ExpectOutput(Scanning(process.fullPath) + " ---> found TEST.WORM.E (Terminated)" +
+                 Deleted(process.fullPath));
+    EXPECT_TRUE(ServiceKeyExists("pkalg"));
+    DeleteServiceKey("pkalg");
 }
 
 TEST_F(PsapiPassTest, VirusFileUnderVariantEKeepsItsServiceKey)

@@ -135,7 +135,7 @@ TEST_F(ToolhelpPassTest, VirusFileNameInAnyCaseIsIdentifiedWithoutScanning)
 
 TEST_F(ToolhelpPassTest, VariantERemovesTheServiceKeyBeforeTheTermination)
 {
-    CreateServiceKey("pkworme");
+    CreateServiceKey("pkworme", WorkPath("pkworme.exe"));
     FakeProcess worm = PlantProcess(40, "pkworme.exe", WormFileBytes());
     AddProcess(worm);
     EXPECT_EQ(kPassCleaned, Run(kTestRowWithKey));

@@ -13,10 +13,19 @@ namespace {
 using registry_test::CreateKey;
 using registry_test::KeyExists;
 using registry_test::Printed;
+using registry_test::SetText;
+using registry_test::SetValue;
 
 const std::string kServices = registry_test::kServicesKey;
 const std::string kHead = "\n\t Registry entry \"HKLM\\SYSTEM\\CurrentControlSet\\Services\\";
 const std::string kTail = "\\ deleted";
+
+// A service key whose ImagePath runs `fileName` from the system folder, as the worm's does.
+void PlantWormKey(const std::string& keyName, const std::string& fileName)
+{
+    SetText(HKEY_LOCAL_MACHINE, kServices + "\\" + keyName, "ImagePath",
+            registry_test::SystemFolder() + fileName);
+}
 
 int g_openCalls;
 int g_deleteCalls;
@@ -80,6 +89,7 @@ TEST_F(DeleteServiceKeyForFileTest, KeyNamedAfterTheBaseNameIsDeletedWithItsSubk
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CreateKey(HKEY_LOCAL_MACHINE, kServices + "\\" + c.keyPlanted + "\\Enum\\Deeper");
+        PlantWormKey(c.keyPlanted, c.fileName);
         int32_t result = 1;
         std::string printed = Printed([&] { result = DeleteServiceKeyForFile(c.fileName.c_str()); });
         EXPECT_EQ(0, result);
@@ -99,7 +109,7 @@ TEST_F(DeleteServiceKeyForFileTest, NoSuchKeyGivesMinusTwentyAndNoMessage)
 
 TEST_F(DeleteServiceKeyForFileTest, RefusedDeletionIsSilentAndStillZero)
 {
-    CreateKey(HKEY_LOCAL_MACHINE, kServices + "\\probe");
+    PlantWormKey("probe", "probe.exe");
     g_refuseDeletion = true;
     int32_t result = 1;
     std::string printed = Printed([&] { result = DeleteServiceKeyForFile("probe.exe"); });
@@ -156,9 +166,9 @@ TEST_F(DeleteServiceKeyForFileTest, BaseNamesTooLongForTheKeyPathOrTheMessageAre
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string base(c.length, 'L');
-        CreateKey(HKEY_LOCAL_MACHINE, kServices + "\\" + base);
-        g_openCalls = g_deleteCalls = 0;
         std::string fileName = base + ".exe";
+        PlantWormKey(base, fileName);
+        g_openCalls = g_deleteCalls = 0;
         int32_t result = 1;
         std::string printed = Printed([&] { result = DeleteServiceKeyForFile(fileName.c_str()); });
         EXPECT_EQ(c.expected, result);
@@ -181,6 +191,70 @@ TEST_F(DeleteServiceKeyForFileTest, FileNameLongerThanAPathWithoutADotIsRefused)
     const std::string fileName = std::string(300, 'N') + ".exe";
     EXPECT_EQ(-2, DeleteServiceKeyForFile(fileName.c_str()));
     EXPECT_EQ(0, g_openCalls);
+}
+
+// The key named after the worm's file is deleted only when its ImagePath runs that file, in
+// whatever form a service names its program; a same-named key of another program is kept
+// with -7, one whose ImagePath cannot be read with -21; nothing is reported for either.
+TEST_F(DeleteServiceKeyForFileTest, ImagePathDecidesWhetherTheKeyIsTheWorms)
+{
+    const std::string system = registry_test::SystemFolder();
+    struct Case {
+        const char* name;
+        DWORD type;
+        std::string imagePath;   // bytes as stored; "absent" plants no value
+        int32_t expected;
+    };
+    const Case cases[] = {
+        {"full path", REG_SZ, system + "alg.exe", 0},
+        {"other letter case", REG_SZ, system + "ALG.EXE", 0},
+        {"quoted with arguments", REG_SZ, "\"" + system + "alg.exe\" -k netsvcs", 0},
+        {"quoted, folder with blanks", REG_SZ, "\"C:\\Program Files\\A b\\alg.exe\"", 0},
+        {"%SystemRoot% form", REG_EXPAND_SZ, "%SystemRoot%\\system32\\alg.exe", 0},
+        {"unquoted with arguments", REG_EXPAND_SZ, "%SystemRoot%\\system32\\alg.exe -k x", 0},
+        {"unquoted, folder with blanks", REG_SZ, "C:\\Program Files\\alg.exe /s", 0},
+        {"NT object path", REG_SZ, "\\??\\C:\\WINDOWS\\alg.exe", 0},
+        {"relative to the system root", REG_EXPAND_SZ, "system32\\alg.exe", 0},
+        {"bare file name", REG_SZ, "alg.exe", 0},
+        {"slashes", REG_SZ, "C:/windows/alg.exe", 0},
+        {"stored without a terminator", REG_BINARY, system + "alg.exe", 0},
+        {"leading blanks", REG_SZ, "  " + system + "alg.exe", 0},
+        {"the system's own program", REG_EXPAND_SZ, "%SystemRoot%\\System32\\svchost.exe -k x", -7},
+        {"another file", REG_SZ, system + "alg2.exe", -7},
+        {"a longer name ending alike", REG_SZ, system + "xalg.exe", -7},
+        {"the name followed by more", REG_SZ, system + "alg.exe.bak", -7},
+        {"the name only as an argument", REG_SZ, "\"" + system + "host.exe\" " + system + "alg.exe", -7},
+        {"unquoted, the name only as an argument", REG_SZ, system + "host.exe " + system + "alg.exe", -7},
+        {"the folder only", REG_SZ, system, -7},
+        {"empty", REG_SZ, "", -7},
+        {"absent", REG_SZ, "absent", -21},
+        {"longer than 1024 bytes", REG_SZ, std::string(1100, 'x') + "\\alg.exe", -21},
+    };
+    const std::string key = kServices + "\\alg";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_deleteCalls = 0;
+        CreateKey(HKEY_LOCAL_MACHINE, key + "\\Parameters");
+        if (c.imagePath != "absent") {
+            std::string bytes = c.imagePath;
+            if (c.type != REG_BINARY) {
+                bytes.push_back('\0');
+            }
+            SetValue(HKEY_LOCAL_MACHINE, key, "ImagePath", c.type, bytes);
+        }
+        int32_t result = 1;
+        std::string printed = Printed([&] { result = DeleteServiceKeyForFile("alg.exe"); });
+        EXPECT_EQ(c.expected, result);
+        if (c.expected == 0) {
+            EXPECT_EQ(kHead + "alg" + kTail, printed);
+            EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key));
+        } else {
+            EXPECT_EQ("", printed);
+            EXPECT_EQ(0, g_deleteCalls);
+            EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, key + "\\Parameters"));
+        }
+        registry_test::DeleteTree(HKEY_LOCAL_MACHINE, key);
+    }
 }
 
 }  // namespace
