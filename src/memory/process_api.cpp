@@ -3,20 +3,9 @@
 // serves both platform families.
 #include "memory/memory.h"
 
+#include "run/system_library.h"
+
 ProcessApi g_processApi = {};
-
-namespace {
-
-// GetProcAddress gives a generic entry point; the record keeps each with its own signature.
-// The detour through a function type without parameters keeps the conversion explicit.
-template <typename Function>
-Function LookUp(HMODULE library, const char* name)
-{
-    FARPROC entry = GetProcAddress(library, name);
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(entry));
-}
-
-}  // namespace
 
 // RETURNS 0 bound; -5 "KERNEL32.DLL" did not load; -8 an entry point is missing. All three
 // are looked up even when an earlier one is missing.
@@ -27,10 +16,10 @@ int32_t LoadToolhelp()
         return kLoadNoKernel32;
     }
     HMODULE library = g_processApi.library;
-    g_processApi.Process32First = LookUp<Process32FirstFn>(library, "Process32First");
-    g_processApi.Process32Next = LookUp<Process32NextFn>(library, "Process32Next");
+    g_processApi.Process32First = LookUpEntryPoint<Process32FirstFn>(library, "Process32First");
+    g_processApi.Process32Next = LookUpEntryPoint<Process32NextFn>(library, "Process32Next");
     g_processApi.CreateToolhelp32Snapshot =
-        LookUp<CreateToolhelp32SnapshotFn>(library, "CreateToolhelp32Snapshot");
+        LookUpEntryPoint<CreateToolhelp32SnapshotFn>(library, "CreateToolhelp32Snapshot");
     if (g_processApi.Process32First == nullptr || g_processApi.Process32Next == nullptr ||
         g_processApi.CreateToolhelp32Snapshot == nullptr) {
         return kLoadMissingEntry;
@@ -39,19 +28,20 @@ int32_t LoadToolhelp()
 }
 
 // RETURNS 0 bound; -4 "PSAPI.DLL" did not load; -8 an entry point is missing. All four are
-// looked up even when an earlier one is missing.
+// looked up even when an earlier one is missing. The library comes from the system folder
+// only: a PSAPI.DLL beside the program would run with the administrator's rights.
 int32_t LoadPsapi()
 {
-    g_processApi.library = LoadLibraryA("PSAPI.DLL");
+    g_processApi.library = LoadSystemLibrary("PSAPI.DLL");
     if (g_processApi.library == nullptr) {
         return kLoadNoPsapi;
     }
     HMODULE library = g_processApi.library;
-    g_processApi.EnumProcesses = LookUp<EnumProcessesFn>(library, "EnumProcesses");
-    g_processApi.EnumProcessModules = LookUp<EnumProcessModulesFn>(library, "EnumProcessModules");
-    g_processApi.GetModuleBaseNameA = LookUp<GetModuleBaseNameAFn>(library, "GetModuleBaseNameA");
+    g_processApi.EnumProcesses = LookUpEntryPoint<EnumProcessesFn>(library, "EnumProcesses");
+    g_processApi.EnumProcessModules = LookUpEntryPoint<EnumProcessModulesFn>(library, "EnumProcessModules");
+    g_processApi.GetModuleBaseNameA = LookUpEntryPoint<GetModuleBaseNameAFn>(library, "GetModuleBaseNameA");
     g_processApi.GetModuleFileNameExA =
-        LookUp<GetModuleFileNameExAFn>(library, "GetModuleFileNameExA");
+        LookUpEntryPoint<GetModuleFileNameExAFn>(library, "GetModuleFileNameExA");
     if (g_processApi.EnumProcesses == nullptr || g_processApi.EnumProcessModules == nullptr ||
         g_processApi.GetModuleBaseNameA == nullptr || g_processApi.GetModuleFileNameExA == nullptr) {
         return kLoadMissingEntry;

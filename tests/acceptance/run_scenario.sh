@@ -9,7 +9,12 @@
 #   plant        set up the system before the run
 #   after        check the state after the run (fail with `fail MESSAGE`)
 #   scenario_main  replace the whole default flow (plant, run, compare, after)
-# and the expected files expected-stdout.txt and expected-log.txt (see compare_output.py).
+# and the expected files expected-stdout.txt and expected-log.txt (see compare_output.py); a
+# scenario that expects what another one does may point EXPECTED_DIR at that one's folder.
+#
+# Environment: PURGEKIT_DLLOVERRIDES, when set, is added to WINEDLLOVERRIDES for the runs of
+# purgekit.exe only (e.g. "shlwapi=d": a system without that library), and PURGEKIT_VARIANT
+# names such a run of a scenario, so that its results are kept apart from the plain run's.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../wine/wine_env.sh"
@@ -19,7 +24,8 @@ PURGEKIT_EXE=$2
 TEMPLATE=$3
 TOOLS_DIR=$4
 SAMPLES_DIR=${5:-}
-SCENARIO=$(basename "$SCENARIO_DIR")
+SCENARIO=$(basename "$SCENARIO_DIR")${PURGEKIT_VARIANT:+.$PURGEKIT_VARIANT}
+EXPECTED_DIR=$SCENARIO_DIR
 IDENTITY=winxp
 FAILURES=0
 
@@ -101,9 +107,12 @@ start_process() {
 # process_running NAME: a process whose executable file is named NAME runs (exit status).
 process_running() { win 'C:\tools\launch.exe' /running "$1" >/dev/null 2>&1 </dev/null; }
 
-# run_purgekit TRANSCRIPT: runs the program from C:\work, stdin from /dev/null.
+# run_purgekit TRANSCRIPT: runs the program from C:\work, stdin from /dev/null, with the
+# variant's DLL overrides.
 run_purgekit() {
-    (cd "$WORK" && win purgekit.exe </dev/null >"$1" 2>"$1.stderr")
+    (cd "$WORK" &&
+        WINEDLLOVERRIDES="$WINEDLLOVERRIDES${PURGEKIT_DLLOVERRIDES:+;$PURGEKIT_DLLOVERRIDES}" \
+            win purgekit.exe </dev/null >"$1" 2>"$1.stderr")
     local status=$?
     [ "$status" -eq 0 ] || fail "purgekit.exe exited with $status"
 }
@@ -131,8 +140,8 @@ after() { :; }
 scenario_main() {
     plant
     run_purgekit "$RESULTS/stdout.txt"
-    compare "$SCENARIO_DIR/expected-stdout.txt" "$RESULTS/stdout.txt" --wine-processes
-    compare "$SCENARIO_DIR/expected-log.txt" "$WORK/PURGEKIT.LOG" --wine-processes
+    compare "$EXPECTED_DIR/expected-stdout.txt" "$RESULTS/stdout.txt" --wine-processes
+    compare "$EXPECTED_DIR/expected-log.txt" "$WORK/PURGEKIT.LOG" --wine-processes
     after
 }
 

@@ -69,14 +69,14 @@ TEST_F(CleanProcessesTest, PlatformChoosesTheBackEnd)
     struct Case {
         const char* name;
         DWORD platform, major, minor;
-        const char* library;
+        std::string library;
         int32_t noLibrary;
     };
     const Case cases[] = {
-        {"NT 3.51", 2, 3, 51, "PSAPI.DLL", kPassNoPsapi},
-        {"NT 4.0", 2, 4, 0, "PSAPI.DLL", kPassNoPsapi},
-        {"XP", 2, 5, 1, "PSAPI.DLL", kPassNoPsapi},
-        {"any later NT", 2, 10, 0, "PSAPI.DLL", kPassNoPsapi},
+        {"NT 3.51", 2, 3, 51, SystemPsapiPath(), kPassNoPsapi},
+        {"NT 4.0", 2, 4, 0, SystemPsapiPath(), kPassNoPsapi},
+        {"XP", 2, 5, 1, SystemPsapiPath(), kPassNoPsapi},
+        {"any later NT", 2, 10, 0, SystemPsapiPath(), kPassNoPsapi},
         {"95", 1, 4, 0, "KERNEL32.DLL", kPassNoToolhelp},
         {"98", 1, 4, 10, "KERNEL32.DLL", kPassNoToolhelp},
         {"ME", 1, 4, 90, "KERNEL32.DLL", kPassNoToolhelp},
@@ -130,7 +130,7 @@ TEST_F(CleanProcessesTest, RealProcessStatusPassIsReleasedAfterwards)
     char ownPath[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, ownPath, sizeof(ownPath));
     EXPECT_EQ(kPassNothingIdentified, Run(kTestSet, 1));
-    EXPECT_EQ(std::vector<std::string>{"PSAPI.DLL"}, g_loader.loaded);
+    EXPECT_EQ(std::vector<std::string>{SystemPsapiPath()}, g_loader.loaded);
     EXPECT_EQ(std::vector<HMODULE>{g_loader.lastLoaded}, g_loader.freed);
     EXPECT_EQ(nullptr, g_processApi.library);
     std::string line = "\n\t Scanning " + std::string(ownPath) + " ---> Not found";

@@ -643,9 +643,11 @@ int g_versionCalls;
 namespace {
 
 using LoadLibraryAFn = HMODULE(WINAPI*)(const char*);
+using LoadLibraryExAFn = HMODULE(WINAPI*)(const char*, HANDLE, DWORD);
 using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, const char*);
 using FreeLibraryFn = BOOL(WINAPI*)(HMODULE);
 LoadLibraryAFn g_realLoadLibraryA;
+LoadLibraryExAFn g_realLoadLibraryExA;
 GetProcAddressFn g_realGetProcAddress;
 FreeLibraryFn g_realFreeLibrary;
 
@@ -657,6 +659,21 @@ HMODULE WINAPI FakeLoadLibraryA(const char* name)
         return nullptr;
     }
     g_loader.lastLoaded = g_realLoadLibraryA(name);
+    return g_loader.lastLoaded;
+}
+
+HMODULE WINAPI FakeLoadLibraryExA(const char* name, HANDLE file, DWORD flags)
+{
+    std::string record = name != nullptr ? name : "(null)";
+    if (flags != LOAD_WITH_ALTERED_SEARCH_PATH) {
+        record += " flags " + Hex(flags);
+    }
+    g_loader.loaded.push_back(record);
+    if (g_loader.refuseLoad) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    g_loader.lastLoaded = g_realLoadLibraryExA(name, file, flags);
     return g_loader.lastLoaded;
 }
 
@@ -698,18 +715,31 @@ BOOL WINAPI FakeGetVersionExA(OSVERSIONINFOA* info)
 
 LoaderPatches::LoaderPatches()
     : load_("kernel32.dll", "LoadLibraryA", reinterpret_cast<void*>(&FakeLoadLibraryA)),
+      loadEx_("kernel32.dll", "LoadLibraryExA", reinterpret_cast<void*>(&FakeLoadLibraryExA)),
       lookUp_("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(&FakeGetProcAddress)),
       free_("kernel32.dll", "FreeLibrary", reinterpret_cast<void*>(&FakeFreeLibrary))
 {
     g_loader = LoaderRecord();
     g_realLoadLibraryA = load_.original<LoadLibraryAFn>();
+    g_realLoadLibraryExA = loadEx_.original<LoadLibraryExAFn>();
     g_realGetProcAddress = lookUp_.original<GetProcAddressFn>();
     g_realFreeLibrary = free_.original<FreeLibraryFn>();
 }
 
 bool LoaderPatches::applied() const
 {
-    return load_.applied() && lookUp_.applied() && free_.applied();
+    return load_.applied() && loadEx_.applied() && lookUp_.applied() && free_.applied();
+}
+
+std::string SystemPsapiPath()
+{
+    char folder[MAX_PATH] = {};
+    GetSystemDirectoryA(folder, sizeof(folder));
+    std::string path = folder;
+    if (path.empty() || path.back() != '\\') {
+        path += '\\';
+    }
+    return path + "PSAPI.DLL";
 }
 
 VersionPatch::VersionPatch(bool succeeds, DWORD platformId, DWORD major, DWORD minor)

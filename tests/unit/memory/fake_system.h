@@ -132,9 +132,12 @@ protected:
 };
 
 // Library loading observed (and optionally refused) for the loaders: LoadLibraryA,
-// GetProcAddress and FreeLibrary replaced by recorders that call the platform's own.
+// LoadLibraryExA, GetProcAddress and FreeLibrary replaced by recorders that call the
+// platform's own.
 struct LoaderRecord {
-    std::vector<std::string> loaded;     // names given to LoadLibraryA
+    // names given to LoadLibraryA, and to LoadLibraryExA with LOAD_WITH_ALTERED_SEARCH_PATH
+    // (any other flags are written after the name)
+    std::vector<std::string> loaded;
     std::vector<std::string> lookedUp;   // names looked up in the library loaded last
     std::vector<HMODULE> freed;
     bool refuseLoad = false;
@@ -144,6 +147,9 @@ struct LoaderRecord {
 
 extern LoaderRecord g_loader;
 
+// The full path of the process status library in the system folder, as LoadPsapi asks for it.
+std::string SystemPsapiPath();
+
 class LoaderPatches {
 public:
     LoaderPatches();
@@ -151,6 +157,7 @@ public:
 
 private:
     ScopedImportPatch load_;
+    ScopedImportPatch loadEx_;
     ScopedImportPatch lookUp_;
     ScopedImportPatch free_;
 };

@@ -51,7 +51,8 @@ TEST_F(ProcessApiTest, LoadPsapiBindsItsFourEntryPointsByName)
 {
     EXPECT_EQ(kLoadOk, LoadPsapi());
     ASSERT_NE(nullptr, g_processApi.library);
-    EXPECT_EQ(std::vector<std::string>{"PSAPI.DLL"}, g_loader.loaded);
+    EXPECT_EQ(std::vector<std::string>{SystemPsapiPath()}, g_loader.loaded)
+        << "by its full path in the system folder only";
     EXPECT_EQ(kPsapiNames, g_loader.lookedUp);
     for (const std::string& name : kPsapiNames) {
         SCOPED_TRACE(name);
