@@ -1,10 +1,10 @@
 #include "registry/image_path.h"
+#include "registry/key_deletion.h"
 #include "registry/registry.h"
 #include "registry/registry_text.h"
 #include "registry/service_key_check.h"
 #include "run/run.h"
 
-#include <shlwapi.h>
 #include <windows.h>
 
 #include <cstring>
@@ -72,7 +72,7 @@ int32_t DeleteServiceKeyForFile(const char* fileName)
     } else if (ImagePathNamesFile(reinterpret_cast<const char*>(imagePath),
                                   RegistryTextLength(imagePath, sizeof(imagePath), bytesRead),
                                   fileName)) {
-        if (SHDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath) == ERROR_SUCCESS) {
+        if (DeleteKeyWithSubkeys(HKEY_LOCAL_MACHINE, keyPath) == ERROR_SUCCESS) {
             Report(message);
         }
         result = kServiceKeyDeleted;

@@ -1,6 +1,6 @@
+#include "registry/key_deletion.h"
 #include "registry/registry.h"
 
-#include <shlwapi.h>
 #include <windows.h>
 
 int32_t DeleteValueByData(int32_t rootIndex, const char* subKey, const char* data)
@@ -17,6 +17,6 @@ int32_t DeleteValueByData(int32_t rootIndex, const char* subKey, const char* dat
     if (FindValueByData(root, subKey, data, &index, foundName) != kFindMatch) {
         return kValueNotFound;
     }
-    SHDeleteValueA(root, subKey, foundName);   // a refused deletion still counts as found
+    DeleteKeyValue(root, subKey, foundName);   // a refused deletion still counts as found
     return kValueDeleted;
 }

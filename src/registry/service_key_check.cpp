@@ -1,11 +1,11 @@
 #include "registry/service_key_check.h"
 
+#include "registry/key_deletion.h"
 #include "registry/nt_family.h"
 #include "registry/registry.h"
 #include "registry/registry_text.h"
 #include "run/run.h"
 
-#include <shlwapi.h>
 #include <windows.h>
 
 namespace {
@@ -30,7 +30,7 @@ void DeleteServiceKeys(const ServiceKeyCheck& check)
 {
     for (size_t i = 0; i < check.deletionCount; ++i) {
         const ServiceKeyDeletion& deletion = check.deletions[i];
-        if (SHDeleteKeyA(HKEY_LOCAL_MACHINE, deletion.keyPath) == ERROR_SUCCESS) {
+        if (DeleteKeyWithSubkeys(HKEY_LOCAL_MACHINE, deletion.keyPath) == ERROR_SUCCESS) {
             Report(deletion.message);
         }
     }

@@ -8,7 +8,7 @@
 
 struct ServiceKeyDeletion {
     const char* keyPath;   // below HKEY_LOCAL_MACHINE
-    const char* message;   // reported when SHDeleteKeyA succeeds
+    const char* message;   // reported when the key deletion succeeds
 };
 
 struct ServiceKeyCheck {

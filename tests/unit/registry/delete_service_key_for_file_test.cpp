@@ -1,9 +1,9 @@
 #include "registry/registry.h"
 #include "registry_fixture.h"
+#include "support/binding_patch.h"
 #include "support/import_patch.h"
 
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 #include <windows.h>
 
 #include <string>
@@ -30,7 +30,8 @@ void PlantWormKey(const std::string& keyName, const std::string& fileName)
 int g_openCalls;
 int g_deleteCalls;
 decltype(&RegOpenKeyA) g_realOpen;
-decltype(&SHDeleteKeyA) g_realDelete;
+using SHDeleteKeyAFn = LONG(WINAPI*)(HKEY, const char*);
+SHDeleteKeyAFn g_realDelete;
 bool g_refuseDeletion;
 
 LONG WINAPI WatchRegOpenKeyA(HKEY root, const char* path, HKEY* key)
@@ -50,7 +51,7 @@ protected:
     void SetUp() override
     {
         g_realOpen = open_.original<decltype(&RegOpenKeyA)>();
-        g_realDelete = delete_.original<decltype(&SHDeleteKeyA)>();
+        g_realDelete = delete_.original<SHDeleteKeyAFn>();
         g_openCalls = g_deleteCalls = 0;
         g_refuseDeletion = false;
         // Something in the Services key that a wrong deletion would take with it.
@@ -65,8 +66,8 @@ protected:
 
     ScopedImportPatch open_{"advapi32.dll", "RegOpenKeyA",
                             reinterpret_cast<void*>(&WatchRegOpenKeyA)};
-    ScopedImportPatch delete_{"shlwapi.dll", "SHDeleteKeyA",
-                              reinterpret_cast<void*>(&WatchSHDeleteKeyA)};
+    ScopedEntryPointPatch delete_{"shlwapi.dll", "SHDeleteKeyA",
+                                  reinterpret_cast<void*>(&WatchSHDeleteKeyA)};
 };
 
 TEST_F(DeleteServiceKeyForFileTest, KeyNamedAfterTheBaseNameIsDeletedWithItsSubkeys)

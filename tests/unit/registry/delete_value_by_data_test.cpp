@@ -1,5 +1,6 @@
 #include "registry/registry.h"
 #include "registry_fixture.h"
+#include "support/binding_patch.h"
 #include "support/import_patch.h"
 
 #include <gtest/gtest.h>
@@ -142,8 +143,8 @@ TEST_F(DeleteValueByDataTest, RefusedDeletionStillGivesZero)
 {
     const std::string worm = Worm();
     SetText(HKEY_LOCAL_MACHINE, kTestKey, "krn132", worm);
-    ScopedImportPatch refuse("shlwapi.dll", "SHDeleteValueA",
-                             reinterpret_cast<void*>(&RefusingSHDeleteValueA));
+    ScopedEntryPointPatch refuse("shlwapi.dll", "SHDeleteValueA",
+                                 reinterpret_cast<void*>(&RefusingSHDeleteValueA));
     ASSERT_TRUE(refuse.applied());
     g_deleteCalls = 0;
     EXPECT_EQ(0, DeleteValueByData(5, kTestKey.c_str(), worm.c_str()));

@@ -1,5 +1,6 @@
 #include "registry/registry.h"
 #include "registry_fixture.h"
+#include "support/binding_patch.h"
 #include "support/import_patch.h"
 
 #include <gtest/gtest.h>
@@ -337,8 +338,8 @@ TEST_F(ServiceKeyCheckTest, RefusedKeyDeletionIsSilentAndStillZero)
     SetText(HKEY_LOCAL_MACHINE, kKrn132, "ImagePath", WormImage());
     CreateKey(HKEY_LOCAL_MACHINE, kKernelSvc);
     SetText(HKEY_LOCAL_MACHINE, kWinSvc, "ImagePath", SystemFolder() + "WinSvc.exe");
-    ScopedImportPatch refuse("shlwapi.dll", "SHDeleteKeyA",
-                             reinterpret_cast<void*>(&RefusingSHDeleteKeyA));
+    ScopedEntryPointPatch refuse("shlwapi.dll", "SHDeleteKeyA",
+                                 reinterpret_cast<void*>(&RefusingSHDeleteKeyA));
     ASSERT_TRUE(refuse.applied());
     std::string printed = Printed([] {
         EXPECT_EQ(0, CleanKrn132ServiceKeys());
