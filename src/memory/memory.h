@@ -48,8 +48,9 @@ constexpr int32_t kLoadMissingEntry = -8;
 // RETURNS 0 all found; -5 the library did not load (`library` null); -8 an entry point is
 // missing (the library stays loaded for the caller to release).
 int32_t LoadToolhelp();
-// Loads "PSAPI.DLL" from the system folder and looks up EnumProcesses, EnumProcessModules, GetModuleBaseNameA,
-// GetModuleFileNameExA. RETURNS 0 all found; -4 the library did not load; -8 as above.
+// Loads "PSAPI.DLL" from the system folder and looks up EnumProcesses, EnumProcessModules,
+// GetModuleBaseNameA, GetModuleFileNameExA. RETURNS 0 all found; -4 the library did not load;
+// -8 as above.
 int32_t LoadPsapi();
 // Releases `library` when one is loaded and clears it.
 void ReleaseProcessApi();

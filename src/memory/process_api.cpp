@@ -38,8 +38,10 @@ int32_t LoadPsapi()
     }
     HMODULE library = g_processApi.library;
     g_processApi.EnumProcesses = LookUpEntryPoint<EnumProcessesFn>(library, "EnumProcesses");
-    g_processApi.EnumProcessModules = LookUpEntryPoint<EnumProcessModulesFn>(library, "EnumProcessModules");
-    g_processApi.GetModuleBaseNameA = LookUpEntryPoint<GetModuleBaseNameAFn>(library, "GetModuleBaseNameA");
+    g_processApi.EnumProcessModules =
+        LookUpEntryPoint<EnumProcessModulesFn>(library, "EnumProcessModules");
+    g_processApi.GetModuleBaseNameA =
+        LookUpEntryPoint<GetModuleBaseNameAFn>(library, "GetModuleBaseNameA");
     g_processApi.GetModuleFileNameExA =
         LookUpEntryPoint<GetModuleFileNameExAFn>(library, "GetModuleFileNameExA");
     if (g_processApi.EnumProcesses == nullptr || g_processApi.EnumProcessModules == nullptr ||

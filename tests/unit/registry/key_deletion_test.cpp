@@ -97,8 +97,10 @@ TEST_F(KeyDeletionTest, ValueIsDeletedAloneWithOrWithoutShlwapi)
         SetText(HKEY_LOCAL_MACHINE, kTestKey, "krn1320", "C:\\krn132.exe");
         {
             ShellState state = MakeShellState(c.shell, "SHDeleteValueA");
-            EXPECT_EQ(ERROR_SUCCESS, DeleteKeyValue(HKEY_LOCAL_MACHINE, kTestKey.c_str(), "krn132"));
-            EXPECT_NE(ERROR_SUCCESS, DeleteKeyValue(HKEY_LOCAL_MACHINE, kTestKey.c_str(), "krn132"));
+            const char* key = kTestKey.c_str();
+            EXPECT_EQ(ERROR_SUCCESS, DeleteKeyValue(HKEY_LOCAL_MACHINE, key, "krn132"));
+            EXPECT_NE(ERROR_SUCCESS, DeleteKeyValue(HKEY_LOCAL_MACHINE, key, "krn132"))
+                << "a value that is not there";
             EXPECT_NE(ERROR_SUCCESS,
                       DeleteKeyValue(HKEY_LOCAL_MACHINE, (kTestKey + "\\None").c_str(), "krn132"));
         }
