@@ -8,8 +8,9 @@
 namespace {
 
 const char* const kIntroHead = "\n +===========================================================================+\n";
-const char* const kIntroVersionLine =
-    " |                             PURGEKIT Version %2.2f                         |\n";
+// The version line: the head, the version as "%2.2f" writes it, the tail.
+const char* const kIntroVersionHead = " |                             PURGEKIT Version ";
+const char* const kIntroVersionTail = "                         |\n";
 const char* const kIntroLines[] = {
     " |                   Copyright (C) 2002 PurgeKit Labs. All rights reserved.  |\n",
     " |                            http://www.purgekit.example                    |\n",
@@ -78,7 +79,11 @@ void WaitForKey()
 void ShowIntroBanner()
 {
     fputs(kIntroHead, stdout);
-    printf(kIntroVersionLine, kPurgekitVersion);
+    char versionLine[kPathSize] = {};
+    CopyText(versionLine, sizeof(versionLine), kIntroVersionHead);
+    AppendVersion(versionLine, sizeof(versionLine));
+    AppendText(versionLine, sizeof(versionLine), kIntroVersionTail);
+    fputs(versionLine, stdout);
     for (const char* line : kIntroLines) {
         fputs(line, stdout);
     }

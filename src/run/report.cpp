@@ -48,9 +48,12 @@ void LogCount(int32_t number)
     if (log == nullptr) {
         return;
     }
-    fprintf(log, "%i Files", static_cast<int>(number));
+    char text[32] = {};   // "%i Files"
+    AppendDecimal(text, sizeof(text), number);
+    AppendText(text, sizeof(text), " Files");
+    fputs(text, log);
     fclose(log);
-    printf("%i Files", static_cast<int>(number));
+    fputs(text, stdout);
 }
 
 void LogDateTime()
@@ -60,10 +63,19 @@ void LogDateTime()
     const char* weekday = now.wDayOfWeek < 7 ? kWeekdayNames[now.wDayOfWeek] : kUnknownName;
     const char* month =
         now.wMonth >= 1 && now.wMonth <= 12 ? kMonthNames[now.wMonth - 1] : kUnknownName;
+    // "\nDate and Time: %s %s %02i %02i:%02i:%02i %i"
     char line[kPathSize] = {};
-    snprintf(line, sizeof(line), "\nDate and Time: %s %s %02i %02i:%02i:%02i %i", weekday, month,
-             static_cast<int>(now.wDay), static_cast<int>(now.wHour),
-             static_cast<int>(now.wMinute), static_cast<int>(now.wSecond),
-             static_cast<int>(now.wYear));
+    ComposeText(line, sizeof(line), "\nDate and Time: ", weekday, " ");
+    AppendText(line, sizeof(line), month);
+    AppendText(line, sizeof(line), " ");
+    AppendDecimal(line, sizeof(line), now.wDay, 2);
+    AppendText(line, sizeof(line), " ");
+    AppendDecimal(line, sizeof(line), now.wHour, 2);
+    AppendText(line, sizeof(line), ":");
+    AppendDecimal(line, sizeof(line), now.wMinute, 2);
+    AppendText(line, sizeof(line), ":");
+    AppendDecimal(line, sizeof(line), now.wSecond, 2);
+    AppendText(line, sizeof(line), " ");
+    AppendDecimal(line, sizeof(line), now.wYear);
     LogWrite(line);
 }

@@ -57,6 +57,13 @@ bool CopyText(char* out, size_t size, const char* text);
 bool AppendText(char* out, size_t size, const char* text);
 // head + argument + tail, composed in `out`.
 bool ComposeText(char* out, size_t size, const char* head, const char* argument, const char* tail);
+// A signed decimal number, padded with leading zeros to at least `minDigits` digits (as
+// "%i" and "%02i" write it). Numbers are composed here rather than by the C runtime's
+// formatting, whose multibyte support needs platform functions that not every promised Windows
+// has.
+bool AppendDecimal(char* out, size_t size, int32_t value, uint32_t minDigits = 1);
+// The program's version as "%2.2f" writes it: "2.00".
+bool AppendVersion(char* out, size_t size);
 
 // The system folder path: GetSystemDirectoryA with a backslash appended unless it ends in
 // one. RETURNS false when the platform gives no path (`out` empty) or the backslash does not

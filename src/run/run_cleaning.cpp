@@ -2,7 +2,6 @@
 // early, and it returns 0 whatever it found or failed.
 #include "run/run_state.h"
 
-#include <cstdio>
 
 int RunCleaning()
 {
@@ -14,8 +13,8 @@ int RunCleaning()
     ShowIntroBanner();
 
     char message[kPathSize] = {};
-    snprintf(message, sizeof(message),
-             "\n\n========================\nStart : PURGEKIT version %2.2f", kPurgekitVersion);
+    CopyText(message, sizeof(message), "\n\n========================\nStart : PURGEKIT version ");
+    AppendVersion(message, sizeof(message));
     LogWrite(message);
     ComposeText(message, sizeof(message), "\nWindows Platform : ",
                 PlatformName(state.host.platformCode), "");
