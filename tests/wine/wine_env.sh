@@ -96,6 +96,31 @@ wine_run() {
     WINEPREFIX=$prefix "$loader" "$@"
 }
 
+# wine_reg PREFIX ARGS...: Wine's reg.exe on the registry view of the prefix's kind. In a
+# 32-bit prefix that is the 64-bit reg.exe with /reg:32: the same 32-bit view (HKLM\SOFTWARE
+# under Wow6432Node) as the 32-bit reg.exe, started in a fifth of the time under emulation.
+wine_reg() {
+    local prefix=$1 loaders
+    shift
+    if [ "$(wine_bits "$prefix")" = 32 ]; then
+        loaders=$(wine32_loaders) || return 1
+        WINEPREFIX=$prefix "$loaders/wine64" reg "$@" /reg:32
+    else
+        WINEPREFIX=$prefix "$WINE64" reg "$@"
+    fi
+}
+
+# wine_sc PREFIX ARGS...: Wine's sc.exe. The service manager and its keys are one for both
+# views, so the 64-bit sc.exe serves every prefix (and starts fast under emulation).
+wine_sc() {
+    local prefix=$1 loader=$WINE64
+    shift
+    if [ "$(wine_bits "$prefix")" = 32 ]; then
+        loader=$(wine32_loaders)/wine64 || return 1
+    fi
+    WINEPREFIX=$prefix "$loader" sc "$@"
+}
+
 # wine_system_folder PREFIX: the Unix folder that the prefix's programs see as
 # C:\windows\system32 (syswow64 for 32-bit programs).
 wine_system_folder() {
@@ -108,5 +133,5 @@ wine_system_folder() {
 
 # wine_identity PREFIX NAME: sets the Windows version the prefix reports (win98, winxp, ...).
 wine_identity() {
-    wine_run "$1" reg add 'HKCU\Software\Wine' /v Version /d "$2" /f >/dev/null 2>&1
+    wine_reg "$1" add 'HKCU\Software\Wine' /v Version /d "$2" /f >/dev/null 2>&1
 }
