@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # wine32_root.sh [--print]: prepares, once, the private Wine root that runs 32-bit Windows
-# programs on this machine, and prints nothing else than what it does. With --print it only
-# prints the root's folder (ready or not).
+# programs on this machine, saying what it does, or says that it uses the one there. With
+# --print it only prints the root's folder (ready or not).
 #
 # This machine's kernel cannot run 32-bit ELF programs, so the i386 Wine loader runs under
 # user-mode emulation (qemu-i386 of the backports suite; the release's own qemu is far too
@@ -23,12 +23,14 @@ if [ "${1:-}" = --print ]; then
 fi
 [ -n "$wine_version" ] || { echo "wine64 is not installed: run scripts/deps.sh"; exit 1; }
 ready=$root/.purgekit-ready
-[ -f "$ready" ] && exit 0
+reuse() { echo "Using the private 32-bit Wine root in $root"; exit 0; }
+[ -f "$ready" ] && reuse
 
+# Another checkout may be preparing the same root: wait for it, then use what it made.
 mkdir -p "$(dirname "$root")"
 exec 9>"$root.lock"
 flock 9
-[ -f "$ready" ] && exit 0
+[ -f "$ready" ] && reuse
 
 echo "Preparing the private 32-bit Wine root (wine32:i386 $wine_version, qemu-i386) in $root"
 work=$root.work
