@@ -72,8 +72,16 @@ for dropped in wqk.exe wqk.dll WinSvc.exe; do
     win cmd /c "echo dropped> $sys\\$dropped"
 done
 sleep 2
-# Wine's processes show as host processes named after their Windows command line.
-worm_processes() { ps -eo args | grep -i -c '[k]rn132\.exe' || true; }
+# Wine's processes show as host processes named after their Windows command line; only those
+# of this prefix count (other prefixes on this machine may run a krn132.exe of their own).
+worm_processes() {
+    local count=0 pid
+    for pid in $(pgrep -i -f 'krn132\.exe'); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" &&
+            count=$((count + 1))
+    done
+    echo "$count"
+}
 echo "   worm processes running (krn132.exe): $(worm_processes)"
 
 echo "== Running purgekit.exe in C:\\work (the key prompts are answered at once)"
