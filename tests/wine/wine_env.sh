@@ -36,8 +36,10 @@ wine_bits() {
 
 # wine_loader PREFIX: the loader that runs the prefix's programs.
 wine_loader() {
+    local loaders
     if [ "$(wine_bits "$1")" = 32 ]; then
-        printf '%s/wine\n' "$(wine32_loaders)"
+        loaders=$(wine32_loaders) || return 1
+        printf '%s/wine\n' "$loaders"
     else
         printf '%s\n' "$WINE64"
     fi
