@@ -4,6 +4,11 @@
 # log, what remains of the infection, and the blocking folders. Nothing outside that prefix
 # is touched; the prefix is removed at the end.
 #
+# It runs what a user gets: the shipped 32-bit purgekit.exe (build/i686, the file of the
+# release zip) with the 32-bit stand-in, under the private 32-bit Wine root; every program it
+# starts in the prefix is 32-bit, as on a 32-bit Windows. PURGEKIT_BUILD_DIR names another
+# build (the 64-bit one runs under the system's wine64).
+#
 # The typical infection: the worm (a harmless stand-in program that carries the variant A
 # patterns) runs from the system folder as krn132.exe; a Krn132 service names it in its
 # ImagePath; a KernelSvc service key; a Run value starts it; and the dropped files wqk.exe,
@@ -16,13 +21,26 @@ if [ -z "${PURGEKIT_DEMO_PREBUILT:-}" ]; then
     echo "== Building"
     "$root/scripts/build.sh" >/dev/null
 fi
-build=${PURGEKIT_BUILD_DIR:-$root/build/win64}
+build=${PURGEKIT_BUILD_DIR:-$root/build/i686}
 standin=$(find "$build" -name standin-a.exe -print -quit)
 [ -n "$standin" ] || { echo "the variant A stand-in was not built"; exit 1; }
+exe=$build/src/purgekit.exe
+[ -f "$exe" ] || { echo "purgekit.exe was not built in $build"; exit 1; }
+# The PE machine field tells the build apart: 014c is i386.
+pe_offset=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
+machine=$(od -An -tx2 -j$((pe_offset + 4)) -N2 "$exe" | tr -d ' ')
+if [ "$machine" = 014c ]; then bits=32; else bits=64; fi
 
 . "$root/tests/wine/wine_env.sh"
+if [ "$bits" = 32 ]; then
+    "$root/scripts/wine32_root.sh"
+    echo "== The build: the shipped 32-bit purgekit.exe, $exe"
+    echo "   (the file of the release zip), under the private 32-bit Wine root"
+else
+    echo "== The build: the 64-bit purgekit.exe, $exe, under wine64"
+fi
 echo "== Booting a fresh Wine prefix"
-wine_boot_template "$build/wine-template"
+wine_boot_template "$build/wine-template" "$bits"
 prefix=$(wine_new_prefix "$build/wine-template")
 worm_pid=""
 cleanup() {
@@ -33,28 +51,41 @@ trap cleanup EXIT
 win() { wine_run "$prefix" "$@" </dev/null; }
 wine_identity "$prefix" winxp
 sys='C:\windows\system32'
-sysdir=$prefix/drive_c/windows/system32
+sysdir=$(wine_system_folder "$prefix")
 
 echo "== Planting the infection"
 mkdir -p "$prefix/drive_c/tools" "$prefix/drive_c/work"
 cp "$standin" "$prefix/drive_c/tools/standin-a.exe"
 win cmd /c copy 'C:\tools\standin-a.exe' "$sys\\krn132.exe" >/dev/null
+# A 32-bit image of the system folder lies in syswow64; the 32-bit loader starts it by its
+# C:\windows\system32 path through a link of the same name there.
+if [ "$bits" = 32 ]; then
+    ln -s ../syswow64/krn132.exe "$prefix/drive_c/windows/system32/krn132.exe"
+fi
 (wine_run "$prefix" "$sys\\krn132.exe" </dev/null >/dev/null 2>&1) &
 worm_pid=$!
-win sc create Krn132 binpath= "$sys\\krn132.exe" >/dev/null
-win sc create KernelSvc binpath= "$sys\\krn132.exe" >/dev/null
-win reg add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v krn132 \
-    /d "$sys\\krn132.exe" /f >/dev/null
+wine_sc "$prefix" create Krn132 binpath= "$sys\\krn132.exe" </dev/null >/dev/null
+wine_sc "$prefix" create KernelSvc binpath= "$sys\\krn132.exe" </dev/null >/dev/null
+wine_reg "$prefix" add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v krn132 \
+    /d "$sys\\krn132.exe" /f </dev/null >/dev/null
 for dropped in wqk.exe wqk.dll WinSvc.exe; do
     win cmd /c "echo dropped> $sys\\$dropped"
 done
 sleep 2
-# Wine's processes show as host processes named after their Windows command line.
-worm_processes() { ps -eo args | grep -i -c '[k]rn132\.exe' || true; }
+# Wine's processes show as host processes named after their Windows command line; only those
+# of this prefix count (other prefixes on this machine may run a krn132.exe of their own).
+worm_processes() {
+    local count=0 pid
+    for pid in $(pgrep -i -f 'krn132\.exe'); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" &&
+            count=$((count + 1))
+    done
+    echo "$count"
+}
 echo "   worm processes running (krn132.exe): $(worm_processes)"
 
 echo "== Running purgekit.exe in C:\\work (the key prompts are answered at once)"
-cp "$build/src/purgekit.exe" "$prefix/drive_c/work/"
+cp "$exe" "$prefix/drive_c/work/"
 (cd "$prefix/drive_c/work" && win purgekit.exe >transcript.txt)
 echo "---------------------------------------------------------------- console transcript"
 tr -d '\r' <"$prefix/drive_c/work/transcript.txt"
@@ -65,13 +96,14 @@ echo
 echo "---------------------------------------------------------------- what remains"
 echo "worm processes running (krn132.exe): $(worm_processes)"
 for service in Krn132 KernelSvc; do
-    if win sc query "$service" 2>/dev/null | grep -q SERVICE_NAME; then
+    if wine_sc "$prefix" query "$service" 2>/dev/null </dev/null | grep -q SERVICE_NAME; then
         echo "service $service: still there"
     else
         echo "service $service: gone"
     fi
 done
-if win reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v krn132 >/dev/null 2>&1; then
+if wine_reg "$prefix" query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v krn132 \
+        </dev/null >/dev/null 2>&1; then
     echo "Run value krn132: still there"
 else
     echo "Run value krn132: gone"

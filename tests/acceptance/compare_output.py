@@ -19,11 +19,14 @@ import sys
 COMMON = os.path.join(os.path.dirname(os.path.abspath(__file__)), "common")
 
 # Programs Wine itself runs in every prefix, and the scenarios' own tools; the memory passes
-# list and scan them.
+# list and scan them. Wine's own programs are 64-bit in both kinds of prefix: the 64-bit
+# build's passes scan them; the 32-bit build's PSAPI passes cannot read their modules and pass
+# them over without a line, as on 64-bit Windows, and its Toolhelp passes (95 family) list
+# them by bare name. The tools are built with each build and scanned by both.
 WINE_PROCESSES = (
     "conhost.exe", "explorer.exe", "plugplay.exe", "rpcss.exe", "services.exe", "svchost.exe",
-    "winedevice.exe", "wineboot.exe", "start.exe", "rundll32.exe", "tabtip.exe", "mscorsvw.exe",
-    "holdopen.exe", "idle.exe", "launch.exe",
+    "winedevice.exe", "wineboot.exe", "start.exe", "rundll32.exe",
+    "holdopen.exe", "launch.exe",
 )
 DATE_LINE = re.compile(rb"Date and Time: (Sun|Mon|Tue|Wed|Thu|Fri|Sat) "
                        rb"(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "

@@ -5,6 +5,12 @@
 # Windows identity and planted state, the real purgekit.exe runs in it from C:\work with no
 # standard input, and its console transcript, its log and the state it leaves are checked.
 #
+# The same scenario runs against both builds, each with its own template, tools and stand-ins.
+# With a 32-bit template (see ../wine/wine_env.sh) every program the scenario starts is
+# 32-bit, Wine's own tools included, so the state is planted in the 32-bit view that the
+# 32-bit program sees, as on a 32-bit Windows: files of the system folder land in syswow64,
+# HKLM\SOFTWARE values under Wow6432Node. The expected files are the same for both builds.
+#
 # A scenario folder holds scenario.sh, which may set IDENTITY (default winxp) and define
 #   plant        set up the system before the run
 #   after        check the state after the run (fail with `fail MESSAGE`)
@@ -39,7 +45,7 @@ cleanup() {
 trap cleanup EXIT
 
 DRIVE_C=$PREFIX/drive_c
-SYSDIR=$DRIVE_C/windows/system32      # Linux path of C:\windows\system32
+SYSDIR=$(wine_system_folder "$PREFIX") # Linux path of what the programs see as C:\windows\system32
 WORK=$DRIVE_C/work                     # the program's working folder, C:\work
 RESULTS=${PURGEKIT_RESULTS:-$PWD/acceptance-results}/$SCENARIO
 rm -rf "$RESULTS"
@@ -52,8 +58,15 @@ cp "$TOOLS_DIR"/*.exe "$DRIVE_C/tools/" 2>/dev/null
 
 fail() { echo "FAIL [$SCENARIO]: $*"; FAILURES=$((FAILURES + 1)); }
 
-# win PROGRAM ARGS...: runs a Windows program in the scenario's prefix.
-win() { wine_run "$PREFIX" "$@"; }
+# win PROGRAM ARGS...: runs a Windows program in the scenario's prefix; `win reg ...` works on
+# the registry view of the program under test (see wine_reg and wine_sc).
+win() {
+    case ${1,,} in
+        reg) shift; wine_reg "$PREFIX" "$@" ;;
+        sc) shift; wine_sc "$PREFIX" "$@" ;;
+        *) wine_run "$PREFIX" "$@" ;;
+    esac
+}
 
 # win_quiet PROGRAM ARGS...: the same, output discarded; fails the scenario when it fails.
 win_quiet() { win "$@" >/dev/null 2>&1 </dev/null || fail "setup step failed: $*"; }
@@ -89,12 +102,31 @@ hold_open() {
 # copy_file WINDOWS_SOURCE WINDOWS_DESTINATION: copies a file through a Windows program.
 copy_file() { win_quiet cmd /c copy /y "$1" "$2"; }
 
+# link_system_images WINDOWS_PATH...: in a 32-bit prefix, the images of the system folder lie
+# in syswow64, but the 32-bit loader does not redirect the path it is asked to start; a link
+# of the same name in the Unix system32 folder lets each start as C:\windows\system32\NAME.
+link_system_images() {
+    [ "$(wine_bits "$PREFIX")" = 32 ] || return 0
+    local path name image
+    for path in "$@"; do
+        case ${path,,} in
+            'c:\windows\system32\'*) name=${path##*\\} ;;
+            *) continue ;;
+        esac
+        image=$(find "$SYSDIR" -maxdepth 1 -iname "$name" -print -quit)
+        [ -n "$image" ] && [ ! -e "$DRIVE_C/windows/system32/$name" ] &&
+            ln -s "../syswow64/$(basename "$image")" "$DRIVE_C/windows/system32/$name"
+    done
+    return 0
+}
+
 # start_process [/then NEXT] WINDOWS_PATH [ARGS...]: starts a Windows program in the
 # background through C:\tools\launch.exe and returns once it runs (its executable can be
 # named). With /then NEXT, launch.exe stays until the program has ended and then starts NEXT
 # (a copy of launch.exe, which idles). Everything started ends with the prefix.
 start_process() {
     local out=$RESULTS/launch.$RANDOM i
+    link_system_images "$@"
     win 'C:\tools\launch.exe' "$@" >"$out" 2>&1 </dev/null &
     BACKGROUND_PIDS+=($!)
     for i in $(seq 1 300); do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # check_demo.sh SOURCE BUILD: runs the README's demonstration against this build and checks
-# that it ends with nothing of the infection left and the four blocking folders standing.
+# that it says which build it runs and ends with nothing of the infection left and the four
+# blocking folders standing.
 set -u
 source_dir=$1
 output=$(PURGEKIT_BUILD_DIR=$2 PURGEKIT_DEMO_PREBUILT=1 bash "$source_dir/scripts/demo.sh" 2>&1)
@@ -18,4 +19,5 @@ wqk.dll: blocking folder Wqk.dll
 WinSvc.exe: blocking folder WinSvc.exe'
 [ "$(tail -n +2 <<<"$remains")" = "$expected" ] || { echo "unexpected remains:"; echo "$remains"; exit 1; }
 grep -q 'System Inoculated' <<<"$output" || { echo "no inoculation in the transcript"; exit 1; }
+grep -q "^== The build: .*$2/src/purgekit.exe" <<<"$output" || { echo "the demonstration does not say which build it runs"; exit 1; }
 echo "demonstration OK"

@@ -49,14 +49,38 @@ bool Runs(DWORD processId)
     return named;
 }
 
+// Starts a program as it is named, as on a 32-bit Windows with its single system folder: a
+// 32-bit copy of this tool under WoW64 turns the system folder's redirection off for the
+// start, so C:\windows\system32\NAME is the image's own path (the scenarios link it to the
+// file in syswow64), not the syswow64 path that the redirection would give it.
+BOOL CreateProcessAsNamed(char* commandLine, STARTUPINFOA* startup, PROCESS_INFORMATION* info)
+{
+    using Disable = BOOL(WINAPI*)(void**);
+    using Revert = BOOL(WINAPI*)(void*);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto disable = reinterpret_cast<Disable>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
+    auto revert = reinterpret_cast<Revert>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
+    void* saved = nullptr;
+    bool disabled = disable != nullptr && revert != nullptr && disable(&saved);
+    BOOL created = CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, startup, info);
+    DWORD error = GetLastError();
+    if (disabled) {
+        revert(saved);
+    }
+    SetLastError(error);
+    return created;
+}
+
 // Starts a program and waits (at most 30 s) until it runs. RETURNS its process handle.
 HANDLE Start(std::string commandLine)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
+    if (!CreateProcessAsNamed(&commandLine[0], &startup, &info)) {
         fprintf(stderr, "launch: cannot start %s (error %lu)\n", commandLine.c_str(),
                 GetLastError());
         return nullptr;

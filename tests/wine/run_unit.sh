@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # run_unit.sh TEMPLATE PROGRAM [ARGS...]: runs a unit test program in its own copy of the
-# template prefix, from a working folder inside it, and removes the copy afterwards.
+# template prefix (with the Wine of the template's kind), from a working folder inside it, and
+# removes the copy afterwards.
 set -u
 . "$(dirname "$0")/wine_env.sh"
 template=$1

@@ -11,7 +11,7 @@ running() { [ ! -e "$RESULTS/exit" ]; }
 scenario_main() {
     local keys=$RESULTS/keys
     mkfifo "$keys"
-    (cd "$WORK" && WINEPREFIX=$PREFIX script -qfec "$WINE64 purgekit.exe" "$RESULTS/pty.txt" \
+    (cd "$WORK" && WINEPREFIX=$PREFIX script -qfec "'$(wine_loader "$PREFIX")' purgekit.exe" "$RESULTS/pty.txt" \
          <"$keys" >/dev/null 2>&1; echo $? >"$RESULTS/exit") &
     BACKGROUND_PIDS+=($!)
     exec 3>"$keys"
