@@ -62,10 +62,10 @@ std::string ManifestLine(const FileOutcome& outcome, std::time_t now, const std:
     std::string line;
     for (char c : outcome.path) {
         switch (c) {
-        case '\t': line += "\\t"; break;
-        case '\n': line += "\\n"; break;
-        case '\r': line += "\\r"; break;
-        case '\\': line += "\\\\"; break;
+        case '\t': line += "%09"; break;
+        case '\n': line += "%0A"; break;
+        case '\r': line += "%0D"; break;
+        case '%': line += "%25"; break;
         default: line.push_back(c);
         }
     }

@@ -12,6 +12,6 @@ std::string QuarantineName(std::time_t now, uint32_t processId, uint32_t counter
 // process is gone. RETURNS false when `name` is no such name; else *processId.
 std::string TemporaryName(uint32_t processId, uint32_t counter);
 bool ParseTemporaryName(const std::string& name, uint32_t* processId);
-// One line of quarantine.tsv: path (tab, newline, CR and backslash escaped as \t \n \r \\),
+// One line of quarantine.tsv: path (tab, newline, CR and percent written as %09 %0A %0D %25),
 // size, variants (comma separated), ISO-8601 UTC time, new name.
 std::string ManifestLine(const FileOutcome& outcome, std::time_t now, const std::string& name);

@@ -26,7 +26,7 @@ std::string QuarantinePath(const SweepOptions& options, const std::string& name)
 {
     std::string folder = options.moveTo;
     if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') {
-        folder.push_back('/');
+        folder.push_back(folder.find('\\') != std::string::npos ? '\\' : '/');
     }
     return folder + name;
 }

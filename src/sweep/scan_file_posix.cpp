@@ -55,12 +55,7 @@ void ScanFile(SweepContext* context, const WorkItem& item, uint8_t* buffer, File
         if (error != 0) {
             outcome->error = error;
         } else {
-            outcome->scanned = true;
-            for (uint32_t index = 0; index < kVariantCount; ++index) {
-                if (MatchSetInBytes(bytes, context->sets[index]) == kScanFound) {
-                    outcome->variants |= 1u << index;
-                }
-            }
+            RecordMatches(context, bytes, outcome);
         }
     }
     close(descriptor);

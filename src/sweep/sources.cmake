@@ -5,6 +5,7 @@ set(PURGEKIT_SWEEP_SOURCES
   ${purgekit_sweep_dir}/file_list.cpp
   ${purgekit_sweep_dir}/glob_match.cpp
   ${purgekit_sweep_dir}/json_text.cpp
+  ${purgekit_sweep_dir}/match_sets.cpp
   ${purgekit_sweep_dir}/options.cpp
   ${purgekit_sweep_dir}/printer.cpp
   ${purgekit_sweep_dir}/quarantine_record.cpp
@@ -25,6 +26,7 @@ set(PURGEKIT_SWEEP_WIN32_SOURCES
   ${purgekit_sweep_dir}/quarantine_win32.cpp
   ${purgekit_sweep_dir}/scan_file_win32.cpp
   ${purgekit_sweep_dir}/walk_win32.cpp
+  ${purgekit_sweep_dir}/wide_path_win32.cpp
 )
 # Relative to src/: the detection rules the sweep shares with the cleaning tool.
 set(PURGEKIT_SWEEP_DETECT_SOURCES

@@ -51,3 +51,7 @@ void SetCurrentFolder(SweepContext* context, const std::string& folder);
 void SubmitFile(SweepContext* context, WorkItem&& item);
 // An error about a folder or a path that could not be examined: counted and printed.
 void ReportPathError(SweepContext* context, const std::string& path, int32_t error);
+
+// ---- match_sets.cpp -------------------------------------------------------------------------
+// The three sets against one file's bytes: scanned, and the bit of each set found.
+void RecordMatches(const SweepContext* context, const FileBytes& bytes, FileOutcome* outcome);
