@@ -120,15 +120,16 @@ int32_t RenameNoReplace(const std::string& from, const std::string& to)
     return 0;
 }
 
-// A fresh name in the quarantine folder that nothing holds yet.
-std::string FreshName(SweepContext* context, std::time_t now)
+// A fresh name in the quarantine folder that nothing holds yet. RETURNS 0 with *name, or the
+// error that keeps any name there from being used (a folder path too long for one).
+int32_t FreshName(SweepContext* context, std::time_t now, std::string* name)
 {
     for (;;) {
-        std::string name = QuarantineName(now, static_cast<uint32_t>(getpid()),
-                                          context->quarantineCounter.fetch_add(1) + 1);
+        *name = QuarantineName(now, static_cast<uint32_t>(getpid()),
+                               context->quarantineCounter.fetch_add(1) + 1);
         struct stat status;
-        if (lstat(InFolder(context, name).c_str(), &status) != 0 && errno == ENOENT) {
-            return name;
+        if (lstat(InFolder(context, *name).c_str(), &status) != 0) {
+            return errno == ENOENT ? 0 : errno;
         }
     }
 }
@@ -309,7 +310,9 @@ void MoveToQuarantine(SweepContext* context, FileOutcome* outcome)
     std::time_t now = std::time(nullptr);
     std::string name;
     if (error == 0) {
-        name = FreshName(context, now);
+        error = FreshName(context, now, &name);
+    }
+    if (error == 0) {
         error = static_cast<uint64_t>(status.st_dev) == context->quarantineDevice
                     ? MoveOnOneFileSystem(context, *outcome, actual, now, name)
                     : MoveAcrossFileSystems(context, *outcome, actual, now, name);

@@ -96,13 +96,15 @@ DWORD AppendManifest(SweepContext* context, const std::string& line)
     return error;
 }
 
-std::string FreshName(SweepContext* context, std::time_t now)
+// A fresh name in the quarantine folder that nothing holds yet. RETURNS 0 with *name, or the
+// error that keeps any name there from being used.
+DWORD FreshName(SweepContext* context, std::time_t now, std::string* name)
 {
     for (;;) {
-        std::string name = QuarantineName(now, GetCurrentProcessId(),
-                                          context->quarantineCounter.fetch_add(1) + 1);
-        if (GetFileAttributesW(ExtendedPath(InFolder(context, name)).c_str()) == INVALID_FILE_ATTRIBUTES) {
-            return name;
+        *name = QuarantineName(now, GetCurrentProcessId(), context->quarantineCounter.fetch_add(1) + 1);
+        if (GetFileAttributesW(ExtendedPath(InFolder(context, *name)).c_str()) == INVALID_FILE_ATTRIBUTES) {
+            DWORD error = GetLastError();
+            return error == ERROR_FILE_NOT_FOUND ? 0 : error;
         }
     }
 }
@@ -234,7 +236,9 @@ void MoveToQuarantine(SweepContext* context, FileOutcome* outcome)
     std::time_t now = std::time(nullptr);
     std::string name;
     if (error == 0) {
-        name = FreshName(context, now);
+        error = FreshName(context, now, &name);
+    }
+    if (error == 0) {
         error = volume == context->quarantineDevice ? MoveOnOneVolume(context, *outcome, from, now, name)
                                                     : MoveAcrossVolumes(context, *outcome, from, now, name);
     }
