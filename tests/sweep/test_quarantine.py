@@ -25,7 +25,10 @@ def other_file_system(a, b):
 
 
 def manifest_path(path):
-    return path.replace(b"\\", b"\\\\").replace(b"\t", b"\\t").replace(b"\n", b"\\n")
+    """A path as the manifest writes it: tab, line feed, carriage return and "%" as %XX."""
+    for byte in b"%\t\n\r":
+        path = path.replace(bytes([byte]), b"%%%02X" % byte)
+    return path
 
 
 class Quarantine(unittest.TestCase):
@@ -49,6 +52,7 @@ class Quarantine(unittest.TestCase):
         a, c, e = (standin(v, self.samples) for v in "ACE")
         files = [("a.exe", a, "A"), ("sub/a and e.bin", make_pe(("A", "E")), "AE"),
                  ("copy1/same.exe", c, "C"), ("copy2/same.exe", c, "C"), ("tab\tname.exe", e, "E"),
+                 ("100%41 back\\slash.exe", a, "A"),
                  ("clean.txt", b"nothing\n", "")]
         found = {}
         for relative, data, variants in files:
