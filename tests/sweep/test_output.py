@@ -7,6 +7,10 @@ exit code (or its JSON objects) with what the tree holds.
 test_output.py PURGEKIT_SCAN [SAMPLES_DIR]
 """
 import os
+import pty
+import select
+import subprocess
+import time
 import unittest
 
 from sweeplib import (TempTree, check_grouped, found_lines, json_found, main, make_pe,
@@ -162,6 +166,46 @@ class PlantedTree(unittest.TestCase):
                        stdin=("%s/missing\n%s/bin/tool.exe\n" % (self.root, self.root)).encode())
         with self.subTest("an empty list"):
             self.check(["-f", "-"], [], "text", stdin=b"")
+
+    def test_progress_on_a_terminal(self):
+        """With stderr on a terminal, a progress line a few times a second, cleared at the end,
+        terminal controls in folder names shown as "?"; never on stdout; none with -q. A list
+        on a pipe left open makes the sweep last past its first refreshes."""
+        folder = os.path.join(self.root, "evil\x1b]0;title\x07")
+        write(os.path.join(folder, "a.exe"), make_pe(("A",)))
+        rows = [("a progress line", ["-i"], True), ("-q: none", ["-q"], False)]
+        for name, args, shown in rows:
+            with self.subTest(name):
+                main_side, terminal = pty.openpty()
+                child = subprocess.Popen([self.program, "-j", "1", folder, "-f", "-"] + args,
+                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                         stderr=terminal)
+                os.close(terminal)
+                time.sleep(0.8)   # the folder swept, the sweep waits for the list
+                child.stdin.close()
+                stdout = child.stdout.read()
+                self.assertEqual(child.wait(timeout=10), 1)
+                shown_text = b""
+                while select.select([main_side], [], [], 0.2)[0]:
+                    try:
+                        chunk = os.read(main_side, 4096)
+                    except OSError:   # the terminal's other side is closed
+                        break
+                    if not chunk:
+                        break
+                    shown_text += chunk
+                os.close(main_side)
+                self.assertIn(folder.encode() + b"/a.exe: TROJ_VORN.A FOUND\n", stdout)
+                self.assertNotIn(b"Scanned:", stdout)
+                if not shown:
+                    self.assertEqual(shown_text, b"")
+                    continue
+                self.assertIn(b"Scanned: 1  Found: 1  Files/s: ", shown_text)
+                self.assertIn(b"evil?]0;title?", shown_text)
+                self.assertEqual(shown_text.replace(b"\r\x1b[K", b"").count(b"\x1b"), 0, shown_text)
+                self.assertTrue(shown_text.endswith(b"\r\x1b[K"), shown_text[-40:])
+        os.unlink(os.path.join(folder, "a.exe"))
+        os.rmdir(folder)
 
     def test_usage(self):
         status, help_text, stderr = run(self.program, ["--help"])
