@@ -64,6 +64,9 @@ class HostileTree(unittest.TestCase):
              (1, None, (5, 4, 0), [])),
             ("unprivileged: each unreadable path an error, the sweep goes on", [self.root], "nobody",
              (1, sorted([found, clean]), (2, 1, 3), locked)),
+            ("unprivileged, the unreadable paths excluded: folders not even opened",
+             ["--exclude", "locked-*", "--exclude", self.root + "/enter-only", self.root], "nobody",
+             (1, sorted([found, clean]), (2, 1, 0), [])),
             ("unprivileged, nothing found: exit code 2",
              [os.path.join(self.root, p) for p in ("locked-file.exe", "locked-folder", "enter-only")]
              + [os.path.join(self.root, "readable", "clean.txt")], "nobody",
