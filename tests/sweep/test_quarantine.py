@@ -127,22 +127,30 @@ class Quarantine(unittest.TestCase):
                 self.check_moved(stdout, found, quarantine, same_fs, earlier=first)
 
     def test_json_actions(self):
-        for option, action in ((["--move"], "moved"), (["--remove"], "removed")):
+        for option, action in ((["--move"], "moved"), (["--remove"], "removed"),
+                               (["--remove"], "failed")):
             with self.subTest(action):
                 root = self.temp().join("root")
                 found = self.plant(root)
                 quarantine = self.trees[-1].join("q")
+                folders = [os.path.dirname(p.decode()) for p in found]
+                if action == "failed":   # the found files' folders immutable
+                    subprocess.run(["chattr", "+i"] + folders, check=True)
                 args = ["--json"] + option + ([quarantine] if action == "moved" else []) + [root]
                 status, stdout, stderr = run(self.program, args)
+                subprocess.run(["chattr", "-i"] + folders, check=True)
                 objects, summary = read_json_lines(self, stdout)
                 self.assertEqual((status, stderr), (1, b""))
                 self.assertEqual(json_found(objects), {p: v[1] for p, v in found.items()})
                 self.assertEqual((summary["scanned"], summary["found"], summary["errors"]),
-                                 (len(found) + 1, len(found), 0))
+                                 (len(found) + 1, len(found), len(found) if action == "failed" else 0))
                 for o in objects:
                     self.assertEqual(o["action"], action)
-                    self.assertFalse(os.path.lexists(o["path"]))
-                    if action == "moved":
+                    self.assertEqual(os.path.lexists(o["path"]), action == "failed")
+                    if action == "failed":
+                        self.assertEqual(o["error"], "Operation not permitted")
+                        self.assertEqual(sha256(o["path"]), found[o["path"]][0])
+                    elif action == "moved":
                         self.assertEqual(sha256(os.path.join(quarantine, o["quarantine"])),
                                          found[o["path"]][0])
                     else:
