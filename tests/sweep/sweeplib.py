@@ -5,11 +5,13 @@ Every test script takes the native program as its first argument and, optionally
 of the win64 build's stand-ins (standin-a.exe, standin-c.exe, standin-e.exe) as its second;
 without that folder the stand-ins are PE files made here.
 """
+import ctypes
 import hashlib
 import json
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -175,6 +177,36 @@ def json_found(objects):
     """{path: sorted variant letters} of the found objects."""
     return {o["path"]: "".join(sorted(v[-1] for v in o["variants"]))
             for o in objects if o["type"] == "found"}
+
+
+class OpenWatch:
+    """The names of what is opened in one folder while it is watched (inotify's IN_OPEN): it
+    sees opens of FIFOs and device nodes too, even those that return at once."""
+    IN_OPEN = 0x20
+
+    def __init__(self, folder):
+        libc = ctypes.CDLL(None, use_errno=True)
+        self.descriptor = libc.inotify_init1(os.O_NONBLOCK | os.O_CLOEXEC)
+        if self.descriptor < 0 or libc.inotify_add_watch(self.descriptor, os.fsencode(folder),
+                                                         self.IN_OPEN) < 0:
+            raise OSError(ctypes.get_errno(), "inotify cannot watch %s" % folder)
+
+    def opened(self):
+        """The names opened since the last call."""
+        names = set()
+        while True:
+            try:
+                events = os.read(self.descriptor, 65536)
+            except BlockingIOError:
+                return names
+            at = 0
+            while at + 16 <= len(events):
+                _, _, _, length = struct.unpack_from("iIII", events, at)
+                names.add(events[at + 16:at + 16 + length].rstrip(b"\0"))
+                at += 16 + length
+
+    def close(self):
+        os.close(self.descriptor)
 
 
 class TempTree:

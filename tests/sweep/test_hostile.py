@@ -14,8 +14,8 @@ import socket
 import threading
 import unittest
 
-from sweeplib import (TempTree, json_found, main, make_pe, read_json_lines, run, split_text,
-                      standin, write)
+from sweeplib import (OpenWatch, TempTree, json_found, main, make_pe, read_json_lines, run,
+                      split_text, standin, write)
 
 DENIED = b"Permission denied"
 NO_FILE = b"No such file or directory"
@@ -130,17 +130,21 @@ class HostileTree(unittest.TestCase):
         listed = ("\n".join(special_paths) + "\n").encode()
         found = [self.path("specials", "a.exe") + b": TROJ_VORN.A FOUND"]
         rows = [
-            ("in a folder", [specials], None, (1, found, (1, 1, 0))),
-            ("named as paths", special_paths, None, (0, [], (0, 0, 0))),
-            ("in a file list", ["-f", "-"], listed, (0, [], (0, 0, 0))),
+            ("in a folder", [specials], None, (1, found, (1, 1, 0), {b"a.exe"})),
+            ("named as paths", special_paths, None, (0, [], (0, 0, 0), set())),
+            ("in a file list", ["-f", "-"], listed, (0, [], (0, 0, 0), set())),
         ]
+        watch = OpenWatch(specials)
         try:
-            for name, args, stdin, (code, lines, counts) in rows:
+            for name, args, stdin, (code, lines, counts, opened) in rows:
                 with self.subTest(name):
+                    watch.opened()
                     status, stdout, stderr = run(self.program, ["-i"] + args, stdin=stdin, timeout=20)
                     out, summary = split_text(stdout)
                     self.assertEqual((status, out, summary, stderr), (code, lines, counts, b""))
+                    self.assertEqual(watch.opened() - {b""}, opened)   # "": the folder itself
         finally:
+            watch.close()
             bound.close()
 
     def test_symbolic_links_and_their_loops(self):
