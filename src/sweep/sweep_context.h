@@ -17,7 +17,7 @@ struct SweepContext {
     std::chrono::steady_clock::time_point started;
 
     // Work: inline on the walker's thread with one thread, else through the queue.
-    bool inline_ = true;
+    bool scanOnWalkerThread = true;
     WorkQueue queue;
     WorkBatch batch;       // being filled by the walker
     uint8_t* walkerBuffer = nullptr;

@@ -122,7 +122,7 @@ void RunProgress(SweepContext* context, ProgressThread* progress)
 
 void SubmitFile(SweepContext* context, WorkItem&& item)
 {
-    if (context->inline_) {
+    if (context->scanOnWalkerThread) {
         ScanAndReport(context, item, context->walkerBuffer);
         return;
     }
@@ -157,9 +157,9 @@ int RunSweep(const SweepOptions& options)
         }
     }
     uint32_t threads = options.threads != 0 ? options.threads : CoreCount();
-    context.inline_ = threads <= 1;
+    context.scanOnWalkerThread = threads <= 1;
     std::vector<std::thread> workers;
-    if (context.inline_) {
+    if (context.scanOnWalkerThread) {
         context.walkerBuffer = static_cast<uint8_t*>(std::malloc(kFileBytesBufferSize));
         if (context.walkerBuffer == nullptr) {
             return kExitError;
@@ -182,7 +182,7 @@ int RunSweep(const SweepOptions& options)
     if (options.haveFileList) {
         WalkFileList(&context);
     }
-    if (!context.inline_) {
+    if (!context.scanOnWalkerThread) {
         FlushBatch(&context);
         CloseQueue(&context.queue);
         for (std::thread& worker : workers) {

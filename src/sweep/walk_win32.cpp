@@ -104,11 +104,37 @@ void EnterFolder(Walk* walk)
     SetCurrentFolder(walk->context, walk->path);
 }
 
+// Whether a reparse point is a link (symbolic link, junction, mount point and the like) rather
+// than a file or folder holding data of its own behind a driver (deduplicated, compressed,
+// cloud or archived files), which is scanned as the plain file or folder it is. An unknown tag
+// counts as a link, so no loop can come of it (Wine reports no tag at all).
+bool IsLink(const WIN32_FIND_DATAW& entry)
+{
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return false;
+    }
+    const DWORD tag = entry.dwReserved0;
+    const DWORD kDataTags[] = {
+        0x80000013,   // IO_REPARSE_TAG_DEDUP
+        0x80000017,   // IO_REPARSE_TAG_WOF
+        0xC0000004,   // IO_REPARSE_TAG_HSM
+        0x80000006,   // IO_REPARSE_TAG_HSM2
+        0x80000007,   // IO_REPARSE_TAG_SIS
+    };
+    for (DWORD data : kDataTags) {
+        if (tag == data) {
+            return false;
+        }
+    }
+    return (tag & 0xFFFF0FFFu) != 0x9000001Au;   // IO_REPARSE_TAG_CLOUD and its variants
+}
+
 void VisitEntry(Walk* walk, const WIN32_FIND_DATAW& entry)
 {
     DWORD attributes = entry.dwFileAttributes;
-    bool follow = false;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    // A reparse point that is no link is opened through its driver, as a plain file.
+    bool follow = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (IsLink(entry)) {
         if (!walk->context->options->followSymlinks) {
             return;
         }
@@ -116,7 +142,6 @@ void VisitEntry(Walk* walk, const WIN32_FIND_DATAW& entry)
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             return;   // a dangling link: nothing to scan
         }
-        follow = true;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         EnterFolder(walk);

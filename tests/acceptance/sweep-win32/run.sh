@@ -4,10 +4,12 @@
 # The 64-bit purgekit-scan.exe in a copy of the booted template prefix, over a planted folder
 # tree C:\sweep: the three stand-ins under other names and folders (one read-only, one with a
 # non-ASCII name, one behind a path of more than 260 characters, one in an excluded folder),
-# and decoys (a truncated stand-in, a near miss, Wine's own programs, text, an empty file).
+# and decoys (a truncated stand-in, a near miss, Wine's own programs, text, an empty file, a
+# link back to C:\sweep that makes a loop).
 # Checked: the text transcript (lines sorted: workers finish in any order; time figures
 # masked) against expected-stdout.txt, JSON Lines, exit codes, --move into C:\quarantine with
-# its manifest, a second run that finds nothing, and --remove of a read-only file.
+# its manifest, a second run that finds nothing, and --remove of a read-only file. The link is
+# not followed by default and, with --follow-symlinks, followed once without looping.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../wine/wine_env.sh"
@@ -42,6 +44,7 @@ PY
 cp "$C/windows/system32/notepad.exe" "$C/windows/system32/cmd.exe" "$C/sweep/decoys/"
 echo "not a program" > "$C/sweep/decoys/readme.txt"
 : > "$C/sweep/decoys/empty.bin"
+ln -s .. "$C/sweep/decoys/loop"   # to C:\sweep; Wine shows a host link as a reparse point
 wine_run "$PREFIX" cmd /c 'attrib +r C:\sweep\ro\readonly.exe' </dev/null >/dev/null 2>&1
 long_windows='C:\sweep\long'
 for n in 1 2 3 4 5; do long_windows="$long_windows\\$(printf 'folder%02d-%050d' "$n" 0)"; done
@@ -84,6 +87,12 @@ status=$?
 scan --bogus >/dev/null 2>&1
 status=$?
 [ "$status" -eq 2 ] || fail "a usage error: exit $status, expected 2"
+
+# ---- links: followed on request, a loop entered once -----------------------------------------
+scan -i --follow-symlinks --exclude skip 'C:\sweep' >"$C/follow.out" 2>&1
+status=$?
+[ "$status" -eq 1 ] || fail "follow run: exit $status, expected 1"
+grep -q '^Files found: 4$' "$C/follow.out" || fail "follow run: $(cat "$C/follow.out")"
 
 # ---- quarantine, then a run that finds nothing -----------------------------------------------
 scan -q --move 'C:\quarantine' 'C:\sweep' >"$C/move.out" 2>"$C/move.err"
