@@ -10,13 +10,13 @@
 #                database
 # warm cache, then the peak resident memory of the sweep on a generated tree of 200,000 small
 # files (SMALL_FILES), then a cold-cache figure where the page cache can be dropped. Prints
-# every figure and the ratios against their targets (measure_sweep.py). RUNS (default 5) runs
+# every figure and the ratios against their targets (measure_sweep.py). RUNS (default 11) runs
 # of the fast programs, SLOW_RUNS (default 3) of yara, CLAMSCAN_RUNS (default 1) of clamscan.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 bench=${1:-$root/build/bench}
-runs=${RUNS:-5}
+runs=${RUNS:-11}
 minimum_files=${MINIMUM_FILES:-5000}
 small_files=${SMALL_FILES:-200000}
 
