@@ -14,8 +14,8 @@ import socket
 import threading
 import unittest
 
-from sweeplib import (OpenWatch, TempTree, json_found, main, make_pe, read_json_lines, run,
-                      split_text, standin, write)
+from sweeplib import (OpenWatch, TempTree, json_found, main, read_json_lines, run, split_text,
+                      standin, write)
 
 DENIED = b"Permission denied"
 NO_FILE = b"No such file or directory"

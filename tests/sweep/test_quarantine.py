@@ -8,7 +8,6 @@ test_quarantine.py PURGEKIT_SCAN [SAMPLES_DIR]
 """
 import os
 import re
-import stat
 import subprocess
 import unittest
 
