@@ -6,8 +6,6 @@
 #include <string.h>
 #include <unistd.h>
 
-const int32_t kPlatformReadError = EIO;
-
 std::string ErrorText(int32_t error)
 {
     char text[256] = {};
@@ -62,6 +60,21 @@ FILE* OpenListFile(const std::string& name, int32_t* error)
         *error = errno;
     }
     return file;
+}
+
+int32_t ReadListChunk(FILE* list, char* into, size_t size, size_t* got)
+{
+    for (;;) {
+        ssize_t read_ = read(fileno(list), into, size);
+        if (read_ >= 0) {
+            *got = static_cast<size_t>(read_);
+            return 0;
+        }
+        if (errno != EINTR) {
+            *got = 0;
+            return errno;
+        }
+    }
 }
 
 void CommandLineArguments(int argc, char** argv, std::vector<std::string>* arguments)

@@ -10,8 +10,6 @@
 
 #include <cstdio>
 
-const int32_t kPlatformReadError = ERROR_READ_FAULT;
-
 std::string ErrorText(int32_t error)
 {
     struct Known {
@@ -102,6 +100,19 @@ FILE* OpenListFile(const std::string& name, int32_t* error)
         *error = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ERROR_DIRECTORY : ERROR_ACCESS_DENIED;
     }
     return file;
+}
+
+int32_t ReadListChunk(FILE* list, char* into, size_t size, size_t* got)
+{
+    DWORD read = 0;
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(list)));
+    if (!ReadFile(handle, into, static_cast<DWORD>(size), &read, nullptr)) {
+        DWORD error = GetLastError();
+        *got = 0;
+        return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : static_cast<int32_t>(error);
+    }
+    *got = read;
+    return 0;
 }
 
 void CommandLineArguments(int, char**, std::vector<std::string>* arguments)

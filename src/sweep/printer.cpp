@@ -41,7 +41,8 @@ void PrintBlock(SweepContext* context, const std::string& out, const std::string
         FlushLocked(context);   // errors show in their place among the file lines
         WriteStream(2, err.data(), err.size());
     } else if (context->outBuffer.size() >= kOutputFlushSize || context->progressWanted) {
-        // On a terminal, lines show as they come.
+        // On a terminal, lines show as they come; elsewhere in large pieces (and a few times
+        // a second, by the sweep's ticker).
         ClearProgressLocked(context);
         FlushLocked(context);
     }

@@ -289,6 +289,7 @@ int32_t PrepareQuarantine(SweepContext* context)
     }
     if (error == 0) {
         context->quarantineDevice = static_cast<uint64_t>(status.st_dev);
+        context->quarantineIndex = static_cast<uint64_t>(status.st_ino);
         RemoveStaleCopies(context);
         error = access(context->quarantineDir.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
     }

@@ -23,8 +23,8 @@ std::string InFolder(const SweepContext* context, const std::string& name)
     return path + name;
 }
 
-// The volume serial number of a file or folder. RETURNS 0 or the error.
-DWORD VolumeOf(const std::wstring& path, DWORD* volume)
+// The volume serial number of a file or folder (and its file index). RETURNS 0 or the error.
+DWORD VolumeOf(const std::wstring& path, DWORD* volume, uint64_t* index = nullptr)
 {
     HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -35,6 +35,9 @@ DWORD VolumeOf(const std::wstring& path, DWORD* volume)
     DWORD error = GetFileInformationByHandle(handle, &information) ? 0 : GetLastError();
     CloseHandle(handle);
     *volume = information.dwVolumeSerialNumber;
+    if (index != nullptr) {
+        *index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    }
     return error;
 }
 
@@ -214,11 +217,13 @@ int32_t PrepareQuarantine(SweepContext* context)
     DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError()
                   : (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ? ERROR_DIRECTORY : 0;
     DWORD volume = 0;
+    uint64_t index = 0;
     if (error == 0) {
-        error = VolumeOf(folder, &volume);
+        error = VolumeOf(folder, &volume, &index);
     }
     if (error == 0) {
         context->quarantineDevice = volume;
+        context->quarantineIndex = index;
         RemoveStaleCopies(context);
     }
     context->quarantineError = static_cast<int32_t>(error);

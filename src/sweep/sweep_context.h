@@ -20,6 +20,7 @@ struct SweepContext {
     bool scanOnWalkerThread = true;
     WorkQueue queue;
     WorkBatch batch;       // being filled by the walker
+    std::chrono::steady_clock::time_point lastFlush;
     uint8_t* walkerBuffer = nullptr;
 
     // Output: stdout text gathered and written in large pieces; one file's lines at once.
@@ -32,6 +33,7 @@ struct SweepContext {
     // Quarantine (--move).
     std::string quarantineDir;   // as given
     uint64_t quarantineDevice = 0;
+    uint64_t quarantineIndex = 0;   // the folder's inode (file index): never walked into
     int32_t quarantineError = 0;  // the folder could not be made ready: every move fails so
     std::mutex manifestLock;
     std::atomic<uint32_t> quarantineCounter{0};

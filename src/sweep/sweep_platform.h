@@ -35,7 +35,8 @@ uint32_t CoreCount();
 // The list file of -f ("-": standard input), opened for binary reading; nullptr with
 // *error on failure.
 FILE* OpenListFile(const std::string& name, int32_t* error);
+// Reads what the list has now, waiting only while it has nothing (a pipe that trickles is
+// scanned as it comes). *got 0 at its end. RETURNS 0 or the error number.
+int32_t ReadListChunk(FILE* list, char* into, size_t size, size_t* got);
 // The arguments after the program's name, as UTF-8 on Win32 (from the wide command line).
 void CommandLineArguments(int argc, char** argv, std::vector<std::string>* arguments);
-// The error number of a read that failed without telling why.
-extern const int32_t kPlatformReadError;

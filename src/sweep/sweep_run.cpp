@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr int kProgressIntervalMs = 250;
+constexpr int kTickMs = 250;
+constexpr int kBatchHoldMs = 100;
 
 void ActOnFound(SweepContext* context, FileOutcome* outcome)
 {
@@ -64,6 +65,7 @@ void Worker(SweepContext* context)
 
 void FlushBatch(SweepContext* context)
 {
+    context->lastFlush = std::chrono::steady_clock::now();
     if (!context->batch.empty()) {
         PushBatch(&context->queue, std::move(context->batch));
         context->batch = WorkBatch();
@@ -88,32 +90,43 @@ void WalkFileList(SweepContext* context)
     std::string pending;
     char chunk[16384];
     size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof(chunk), list)) > 0) {
+    for (;;) {
+        // The paths in hand go to the workers before the list may keep us waiting.
+        FlushBatch(context);
+        error = ReadListChunk(list, chunk, sizeof(chunk), &got);
+        if (error != 0 || got == 0) {
+            break;
+        }
         SplitListChunk(&pending, chunk, got, false, TakeListedPath, context);
     }
     SplitListChunk(&pending, chunk, 0, true, TakeListedPath, context);
-    if (std::ferror(list)) {
-        ReportPathError(context, context->options->fileList, kPlatformReadError);
+    if (error != 0) {
+        ReportPathError(context, context->options->fileList, error);
     }
     if (list != stdin) {
         std::fclose(list);
     }
 }
 
-// The progress line, redrawn a few times a second until the sweep ends.
-struct ProgressThread {
+// A few times a second until the sweep ends: the progress line redrawn on a terminal, and
+// lines held for a full buffer written out, so a slow sweep still shows them soon.
+struct TickerThread {
     std::mutex lock;
     std::condition_variable wake;
     bool done = false;
 };
 
-void RunProgress(SweepContext* context, ProgressThread* progress)
+void RunTicker(SweepContext* context, TickerThread* ticker)
 {
-    std::unique_lock<std::mutex> hold(progress->lock);
-    while (!progress->wake.wait_for(hold, std::chrono::milliseconds(kProgressIntervalMs),
-                                    [progress] { return progress->done; })) {
+    std::unique_lock<std::mutex> hold(ticker->lock);
+    while (!ticker->wake.wait_for(hold, std::chrono::milliseconds(kTickMs),
+                                  [ticker] { return ticker->done; })) {
         hold.unlock();
-        DrawProgress(context);
+        if (context->progressWanted) {
+            DrawProgress(context);
+        } else {
+            FlushOutput(context);
+        }
         hold.lock();
     }
 }
@@ -127,7 +140,9 @@ void SubmitFile(SweepContext* context, WorkItem&& item)
         return;
     }
     context->batch.push_back(std::move(item));
-    if (context->batch.size() >= kBatchSize) {
+    // Full batches, and none held back long while the walk is slow (a share, a trickling list).
+    if (context->batch.size() >= kBatchSize ||
+        std::chrono::steady_clock::now() - context->lastFlush > std::chrono::milliseconds(kBatchHoldMs)) {
         FlushBatch(context);
     }
 }
@@ -170,11 +185,8 @@ int RunSweep(const SweepOptions& options)
             workers.emplace_back(Worker, &context);
         }
     }
-    ProgressThread progress;
-    std::thread progressThread;
-    if (context.progressWanted) {
-        progressThread = std::thread(RunProgress, &context, &progress);
-    }
+    TickerThread ticker;
+    std::thread tickerThread(RunTicker, &context, &ticker);
 
     for (const std::string& path : options.paths) {
         WalkPath(&context, path);
@@ -190,15 +202,13 @@ int RunSweep(const SweepOptions& options)
         }
     }
     std::free(context.walkerBuffer);
-    if (progressThread.joinable()) {
-        {
-            std::lock_guard<std::mutex> hold(progress.lock);
-            progress.done = true;
-        }
-        progress.wake.notify_all();
-        progressThread.join();
-        ClearProgress(&context);
+    {
+        std::lock_guard<std::mutex> hold(ticker.lock);
+        ticker.done = true;
     }
+    ticker.wake.notify_all();
+    tickerThread.join();
+    ClearProgress(&context);
 
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() -
                                                    context.started).count();

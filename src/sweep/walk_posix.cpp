@@ -117,6 +117,12 @@ void EnterFolder(Walk* walk, bool follow)
             skip = true;   // a loop: this folder is already being walked above
         }
     }
+    const SweepContext& context = *walk->context;
+    if (options.haveMove && context.quarantineError == 0 &&
+        context.quarantineDevice == static_cast<uint64_t>(status.st_dev) &&
+        context.quarantineIndex == static_cast<uint64_t>(status.st_ino)) {
+        skip = true;   // the quarantine itself: what is held there was found already
+    }
     DIR* folder = skip ? nullptr : fdopendir(descriptor);
     if (folder == nullptr) {
         if (!skip) {

@@ -69,7 +69,8 @@ void EnterFolder(Walk* walk)
     DWORD volume = 0;
     uint64_t index = 0;
     DWORD error = 0;
-    bool identify = options.followSymlinks || options.oneFileSystem || walk->stack.empty();
+    bool identify = options.followSymlinks || options.oneFileSystem || options.haveMove ||
+                    walk->stack.empty();
     if (identify && !FolderIdentity(wide, &volume, &index, &error)) {
         ReportPathError(walk->context, walk->path, static_cast<int32_t>(error));
         return;
@@ -81,6 +82,11 @@ void EnterFolder(Walk* walk)
         if (options.followSymlinks && frame.volume == volume && frame.index == index) {
             return;   // a loop: this folder is already being walked above
         }
+    }
+    const SweepContext& context = *walk->context;
+    if (options.haveMove && context.quarantineError == 0 && context.quarantineDevice == volume &&
+        context.quarantineIndex == index) {
+        return;   // the quarantine itself: what is held there was found already
     }
     Frame frame = {};
     std::wstring pattern = wide + (wide.back() == L'\\' ? L"*" : L"\\*");
