@@ -217,7 +217,7 @@ int32_t MoveAcrossFileSystems(SweepContext* context, const FileOutcome& outcome,
         return errno;
     }
     std::string temporary;
-    struct stat status;
+    struct stat status = {};
     int32_t error = fstat(source, &status) == 0 ? 0 : errno;
     if (error == 0) {
         error = CopyIntoQuarantine(context, source, static_cast<uint64_t>(status.st_size), &temporary);
