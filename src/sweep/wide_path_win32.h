@@ -1,5 +1,7 @@
 // UTF-8 paths as the sweep prints them, and the wide "\\?\" paths the platform is called
-// with, so that paths longer than 260 characters work.
+// with, so that paths longer than 260 characters work. The conversions keep a lone
+// surrogate of a file name as its own three bytes (the generalised UTF-8 called WTF-8), so
+// that every name the platform lists can be opened again from its printed form.
 #pragma once
 
 #include <string>
