@@ -166,6 +166,12 @@ class PlantedTree(unittest.TestCase):
                        stdin=("%s/missing\n%s/bin/tool.exe\n" % (self.root, self.root)).encode())
         with self.subTest("an empty list"):
             self.check(["-f", "-"], [], "text", stdin=b"")
+        for name, listed, reason in (("a list that does not exist", "missing", b"No such file or directory"),
+                                     ("a list that is a folder", "edge", b"Is a directory")):
+            with self.subTest(name):
+                path = os.path.join(self.root, listed).encode()
+                self.assertEqual(run(self.program, ["-q", "-f", path]),
+                                 (2, b"", path + b": ERROR: " + reason + b"\n"))
 
     def test_progress_on_a_terminal(self):
         """With stderr on a terminal, a progress line a few times a second, cleared at the end,

@@ -217,6 +217,19 @@ class Quarantine(unittest.TestCase):
                         self.assertIn(sha256(os.path.join(quarantine, kept)),
                                       [v[0] for v in found.values()])
 
+    def test_quarantine_inside_the_swept_tree(self):
+        """The quarantine folder is never walked: a second sweep of the same tree finds
+        nothing, and moves nothing again."""
+        root = self.temp().join("root")
+        found = self.plant(root)
+        quarantine = os.path.join(root, "quarantine")
+        status, stdout, stderr = run(self.program, ["-q", "--move", quarantine, root])
+        self.assertEqual((status, stderr, stdout.count(b": moved to ")), (1, b"", len(found)))
+        kept = sorted(os.listdir(quarantine))
+        status, stdout, stderr = run(self.program, ["-i", "--move", quarantine, root])
+        self.assertEqual((status, stderr, split_text(stdout)), (0, b"", ([], (1, 0, 0))))
+        self.assertEqual(sorted(os.listdir(quarantine)), kept)
+
     def test_quarantine_path_leaving_no_room_for_a_name(self):
         """A quarantine folder whose own path fits the system's limit but not with a name in
         it: each move fails at once, and says why."""
