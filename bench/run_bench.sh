@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # run_bench.sh [BENCH_DIR]: the signature scan's throughput on a corpus of real PE files.
 #
-# The corpus is Wine's own PE files (/usr/lib/x86_64-linux-gnu/wine/*-windows), copied into
-# as many folders as it takes to reach 5,000 files (MINIMUM_FILES), plus the three stand-ins
-# when a win64 build has made them. On one thread, with a warm cache, it times
+# The corpus is Wine's own PE files, copied into as many folders as it takes to reach 5,000
+# files (MINIMUM_FILES), plus the three stand-ins (make_corpus.sh). On one thread, with a warm
+# cache, it times
 #   raw reads  only what one scan reads per file: open, size, 256 bytes at 0, 4,096 at
 #              e_lfanew, the window at 0, close (the floor of this design)
 #   scan       the native build of ScanFileForSignatures (attribute calls through the host
@@ -20,7 +20,6 @@ root=$(cd "$here/.." && pwd)
 bench=${1:-$root/build/bench}
 runs=${RUNS:-5}
 minimum_files=${MINIMUM_FILES:-5000}
-wine_pe=/usr/lib/x86_64-linux-gnu/wine
 
 "$root/scripts/deps.sh" cmake clang yara
 
@@ -31,25 +30,7 @@ tool=$bench/build/scan_bench
 
 # ---- corpus --------------------------------------------------------------------------------
 corpus=$bench/corpus
-sources=("$wine_pe"/*-windows)
-per_copy=$(find "${sources[@]}" -maxdepth 1 -type f | wc -l)
-[ "$per_copy" -gt 0 ] || { echo "no PE files under $wine_pe"; exit 1; }
-copies=$(( (minimum_files + per_copy - 1) / per_copy ))
-if [ "$(find "$corpus" -type f 2>/dev/null | wc -l)" -lt "$minimum_files" ]; then
-    echo "copying $per_copy files into $copies folders under $corpus"
-    rm -rf "$corpus"
-    for n in $(seq 1 "$copies"); do
-        mkdir -p "$corpus/copy$n"
-        for source in "${sources[@]}"; do
-            cp "$source"/* "$corpus/copy$n/"
-        done
-    done
-fi
-rm -rf "$corpus/standins"
-if [ -d "$root/build/win64/samples" ]; then
-    mkdir -p "$corpus/standins"
-    cp "$root"/build/win64/samples/standin-*.exe "$corpus/standins/"
-fi
+"$here/make_corpus.sh" "$corpus" "$minimum_files"
 files=$(find "$corpus" -type f | wc -l)
 bytes=$(du -sb "$corpus" | cut -f1)
 "$tool" rules >"$bench/rules.yar"

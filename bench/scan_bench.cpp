@@ -4,6 +4,8 @@
 //       passes do), then an attribute-calls pass; prints the median seconds of each, wall
 //       clock and CPU time, with what the passes saw
 //   scan_bench rules                the three sets as yara rules with the scan's header tests
+//   scan_bench ldb                  the three sets as clamscan logical signatures (an .ldb file)
+//                                   for PE files, each pattern at its absolute offset
 // The raw-reads pass does only what one scan reads per file, and nothing else: open, size,
 // 256 bytes at 0, 4,096 at e_lfanew, the window at 0, close. The attribute-calls pass makes
 // only the scan's attribute calls per file (read, set to normal, read again).
@@ -196,6 +198,22 @@ void PrintRule(const char* name, const SignatureSet& set)
     std::printf("\n}\n\n");
 }
 
+// One logical signature: the PE target, every pattern (subsignature) at its absolute offset.
+void PrintLogicalSignature(const char* name, const SignatureSet& set)
+{
+    std::printf("%s;Engine:51-255,Target:1;", name);
+    for (uint32_t index = 0; index < set.count; ++index) {
+        std::printf(index == 0 ? "%u" : "&%u", index);
+    }
+    for (uint32_t index = 0; index < set.count; ++index) {
+        std::printf(";%u:", set.entries[index].offset);
+        for (uint32_t at = 0; at < set.entries[index].length; ++at) {
+            std::printf("%02x", set.entries[index].pattern[at]);
+        }
+    }
+    std::printf("\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -207,8 +225,14 @@ int main(int argc, char** argv)
         PrintRule("TROJ_VORN_E", SignatureSetE());
         return 0;
     }
+    if (mode == "ldb" && argc == 2) {
+        PrintLogicalSignature("TROJ_VORN_A", SignatureSetA());
+        PrintLogicalSignature("TROJ_VORN_C", SignatureSetC());
+        PrintLogicalSignature("TROJ_VORN_E", SignatureSetE());
+        return 0;
+    }
     if (mode != "compare" || argc < 4 || std::atoi(argv[2]) < 1) {
-        std::fprintf(stderr, "usage: scan_bench compare RUNS DIR... | scan_bench rules\n");
+        std::fprintf(stderr, "usage: scan_bench compare RUNS DIR... | scan_bench rules | scan_bench ldb\n");
         return 2;
     }
     std::vector<std::string> files;

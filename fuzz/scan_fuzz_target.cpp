@@ -1,7 +1,9 @@
 // libFuzzer target of the signature scan (native build, attribute calls through the host
 // shim). Each input becomes a real file that is scanned with the three variants' sets and
 // with a set the input describes (see scan_fuzz_input.h); every result must equal the
-// in-memory model's, and the file's mode must be as before the scan.
+// in-memory model's, and the file's mode must be as before the scan. The sweep's one read
+// for all those sets must find exactly what the scan finds, asking for no byte past the
+// file's end.
 #include "detect/detect.h"
 #include "scan_fuzz_input.h"
 #include "scan_model.h"
@@ -103,6 +105,50 @@ void Check(const char* what, const uint8_t* file, size_t size, const SignatureSe
     }
 }
 
+// The file's bytes as the sweep's reader sees them, with the furthest byte asked for.
+struct MemoryFile {
+    const uint8_t* bytes;
+    size_t size;
+    uint64_t furthest;
+};
+
+int32_t ReadMemory(void* source, uint32_t offset, uint8_t* into, uint32_t count, uint32_t* delivered)
+{
+    MemoryFile* file = static_cast<MemoryFile*>(source);
+    uint64_t end = static_cast<uint64_t>(offset) + count;
+    file->furthest = end > file->furthest ? end : file->furthest;
+    *delivered = 0;
+    if (offset < file->size) {
+        *delivered = static_cast<uint32_t>(end <= file->size ? count : file->size - offset);
+        std::memcpy(into, file->bytes + offset, *delivered);
+    }
+    return 0;
+}
+
+void CheckSweep(const uint8_t* file, size_t size, const SignatureSet* sets, uint32_t count)
+{
+    static uint8_t buffer[kFileBytesBufferSize];
+    MemoryFile memory = {file, size, 0};
+    FileBytes bytes;
+    if (ReadBytesForSets(ReadMemory, &memory, size, sets, count, buffer, &bytes) != 0) {
+        std::abort();
+    }
+    if (memory.furthest > size) {
+        std::fprintf(stderr, "the sweep asked for byte %llu of a file of %zu\n",
+                     static_cast<unsigned long long>(memory.furthest), size);
+        std::abort();
+    }
+    for (uint32_t index = 0; index < count; ++index) {
+        bool sweep = MatchSetInBytes(bytes, sets[index]) == kScanFound;
+        bool scan = ScanFileForSignatures(ScratchPath(), sets[index].entries, sets[index].count) == kScanFound;
+        if (sweep != scan) {
+            std::fprintf(stderr, "set %u: the sweep %s, the scan %s (file of %zu bytes)\n", index,
+                         sweep ? "finds it" : "does not", scan ? "finds it" : "does not", size);
+            std::abort();
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -119,8 +165,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check("set A", file, fileSize, SignatureSetA());
     Check("set C", file, fileSize, SignatureSetC());
     Check("set E", file, fileSize, SignatureSetE());
+    SignatureSet sets[4] = {SignatureSetA(), SignatureSetC(), SignatureSetE()};
+    uint32_t setCount = 3;
     if (head.flags & scan_fuzz::kUseOwnSet) {
-        Check("the described set", file, fileSize, DescribedSet(head, file, fileSize));
+        sets[setCount++] = DescribedSet(head, file, fileSize);
+        Check("the described set", file, fileSize, sets[3]);
     }
+    CheckSweep(file, fileSize, sets, setCount);
     return 0;
 }

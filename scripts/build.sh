@@ -2,6 +2,7 @@
 # Builds the two test builds, each with its program, unit tests, test tools and stand-ins:
 #   build/i686   the shipped 32-bit build, with its release package purgekit-2.00-win32.zip
 #   build/win64  the same sources as 64-bit programs; its CTest run also runs build/i686's tests
+# and the native Linux sweep in build/sweep-native.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PURGEKIT_BUILD_DIR:-$root/build/win64}
@@ -14,3 +15,4 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" \
       -DPURGEKIT_I686_BUILD_DIR="$build32" >/dev/null
 cmake --build "$build" -j "$jobs"
+"$root/scripts/build_sweep_native.sh" "$root/build/sweep-native"

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# check_i686_build.sh SOURCE BUILD: checks the shipped 32-bit build in BUILD, made with
-# warnings as errors: the i686 build with its tests that scripts/build.sh makes, or else one
-# without tests that is built here. Its purgekit.exe is a 32-bit PE file whose import table
+# check_i686_build.sh SOURCE BUILD: checks the shipped 32-bit build in BUILD (purgekit.exe and
+# the sweep purgekit-scan.exe), made with warnings as errors: the i686 build with its tests that
+# scripts/build.sh makes, or else one without tests that is built here. Its purgekit.exe is a 32-bit PE file whose import table
 # (check_imports.sh) names only KERNEL32, ADVAPI32, USER32 and CRTDLL.DLL, which every promised
 # Windows has, and nothing that is bound at run time. Its release package holds that very
-# file, the one the 32-bit tests run, and the user README.
+# file, the one the 32-bit tests run, the sweep and the user README.
 set -eu
 source_dir=$1
 build_dir=$2
@@ -14,7 +14,7 @@ if ! $with_tests; then
     cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release \
           -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/toolchain-i686-w64-mingw32.cmake" \
           -DPURGEKIT_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$build_dir" --target purgekit release -j 2
+    cmake --build "$build_dir" --target purgekit purgekit-scan release -j 2
 fi
 exe="$build_dir/src/purgekit.exe"
 [ -f "$exe" ] || { echo "missing: $exe (scripts/build.sh builds it)"; exit 1; }
@@ -29,12 +29,15 @@ python3 - "$zip" "$exe" <<'PY' || exit 1
 import sys, zipfile
 package = zipfile.ZipFile(sys.argv[1])
 names = sorted(package.namelist())
-if names != ["README.TXT", "purgekit.exe"]:
+if names != ["README.TXT", "purgekit-scan.exe", "purgekit.exe"]:
     sys.exit(f"unexpected release package contents: {' '.join(names)}")
 with open(sys.argv[2], "rb") as f:
     if package.read("purgekit.exe") != f.read():
         sys.exit(f"the packed purgekit.exe is not {sys.argv[2]}")
 PY
+if ! i686-w64-mingw32-objdump -f "$build_dir/src/purgekit-scan.exe" | grep -q 'file format pei-i386'; then
+    echo "not a 32-bit PE file: $build_dir/src/purgekit-scan.exe"; exit 1
+fi
 echo "release package OK: $zip"
 if $with_tests; then
     echo "the 32-bit tests run this purgekit.exe: $exe"

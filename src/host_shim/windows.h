@@ -1,4 +1,5 @@
-// Host stand-in for <windows.h> in the native Linux build of the signature scan: the two
+// Host stand-in for <windows.h> in the native Linux builds (fuzz target, benchmark, stand-in
+// maker, the native sweep), shared by all of them: the two
 // attribute calls it makes, and their constants, over POSIX file modes. Nothing else of the
 // platform is offered, so the detection code cannot come to depend on more unnoticed.
 #pragma once

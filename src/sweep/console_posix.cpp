@@ -1,0 +1,85 @@
+// The sweep's console and error texts on POSIX.
+#include "sweep/sweep_platform.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <unistd.h>
+
+std::string ErrorText(int32_t error)
+{
+    char text[256] = {};
+    // The GNU strerror_r returns its text (maybe not in `text`); the XSI one fills `text`.
+#if defined(__GLIBC__) && defined(_GNU_SOURCE)
+    return std::string(strerror_r(error, text, sizeof(text)));
+#else
+    if (strerror_r(error, text, sizeof(text)) != 0) {
+        return "Error " + std::to_string(error);
+    }
+    return std::string(text);
+#endif
+}
+
+void WriteStream(int stream, const char* bytes, size_t size)
+{
+    int descriptor = stream == 2 ? STDERR_FILENO : STDOUT_FILENO;
+    while (size > 0) {
+        ssize_t written = write(descriptor, bytes, size);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return;   // a closed pipe or full disk: nothing better to do with the text
+        }
+        bytes += written;
+        size -= static_cast<size_t>(written);
+    }
+}
+
+bool StderrIsTerminal()
+{
+    return isatty(STDERR_FILENO) == 1;
+}
+
+uint32_t CoreCount()
+{
+    long cores = sysconf(_SC_NPROCESSORS_ONLN);
+    if (cores < 1) {
+        return 1;
+    }
+    return cores > static_cast<long>(kMaxThreads) ? kMaxThreads : static_cast<uint32_t>(cores);
+}
+
+FILE* OpenListFile(const std::string& name, int32_t* error)
+{
+    if (name == "-") {
+        return stdin;
+    }
+    FILE* file = std::fopen(name.c_str(), "rbe");
+    if (file == nullptr) {
+        *error = errno;
+    }
+    return file;
+}
+
+int32_t ReadListChunk(FILE* list, char* into, size_t size, size_t* got)
+{
+    for (;;) {
+        ssize_t read_ = read(fileno(list), into, size);
+        if (read_ >= 0) {
+            *got = static_cast<size_t>(read_);
+            return 0;
+        }
+        if (errno != EINTR) {
+            *got = 0;
+            return errno;
+        }
+    }
+}
+
+void CommandLineArguments(int argc, char** argv, std::vector<std::string>* arguments)
+{
+    for (int index = 1; index < argc; ++index) {
+        arguments->push_back(argv[index]);
+    }
+}

@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# run.sh TEMPLATE_PREFIX PURGEKIT_SCAN_EXE SAMPLES_DIR
+#
+# The 64-bit purgekit-scan.exe in a copy of the booted template prefix, over a planted folder
+# tree C:\sweep: the three stand-ins under other names and folders (one read-only, one with a
+# non-ASCII name, one behind a path of more than 260 characters, one in an excluded folder),
+# and decoys (a truncated stand-in, a near miss, Wine's own programs, text, an empty file, a
+# link back to C:\sweep that makes a loop).
+# Checked: the text transcript (lines sorted: workers finish in any order; time figures
+# masked) against expected-stdout.txt, JSON Lines, exit codes, --move into C:\quarantine with
+# its manifest, a second run that finds nothing, and --remove of a read-only file. The link is
+# not followed by default and, with --follow-symlinks, followed once without looping.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../wine/wine_env.sh"
+TEMPLATE=$1
+EXE=$2
+SAMPLES=$3
+FAILURES=0
+fail() { echo "FAIL: $*"; FAILURES=$((FAILURES + 1)); }
+
+PREFIX=$(wine_new_prefix "$TEMPLATE") || { echo "cannot copy the template prefix"; exit 1; }
+trap 'wine_drop_prefix "$PREFIX"' EXIT
+C=$PREFIX/drive_c
+scan() { (cd "$C" && wine_run "$PREFIX" "$EXE" "$@" </dev/null); }
+
+# ---- the planted tree ------------------------------------------------------------------------
+long=$C/sweep/long
+for n in 1 2 3 4 5; do long=$long/$(printf 'folder%02d-%050d' "$n" 0); done
+mkdir -p "$C/sweep/tools" "$C/sweep/Programme/Übersicht" "$C/sweep/ro" "$C/sweep/skip" "$long" \
+         "$C/sweep/decoys"
+cp "$SAMPLES/standin-a.exe" "$C/sweep/tools/update.exe"
+cp "$SAMPLES/standin-c.exe" "$C/sweep/Programme/Übersicht/dienst.dat"
+cp "$SAMPLES/standin-e.exe" "$long/e.bin"
+cp "$SAMPLES/standin-a.exe" "$C/sweep/ro/readonly.exe"
+cp "$SAMPLES/standin-e.exe" "$C/sweep/skip/hidden.exe"
+head -c 20000 "$SAMPLES/standin-e.exe" > "$C/sweep/decoys/truncated-e.exe"
+python3 - "$SAMPLES/standin-c.exe" "$C/sweep/decoys/near-c.exe" <<'PY'
+import sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+data[0x4C70 + 47] ^= 1          # the last byte of C's second pattern
+open(sys.argv[2], 'wb').write(data)
+PY
+cp "$C/windows/system32/notepad.exe" "$C/windows/system32/cmd.exe" "$C/sweep/decoys/"
+echo "not a program" > "$C/sweep/decoys/readme.txt"
+: > "$C/sweep/decoys/empty.bin"
+ln -s .. "$C/sweep/decoys/loop"   # to C:\sweep; Wine shows a host link as a reparse point
+wine_run "$PREFIX" cmd /c 'attrib +r C:\sweep\ro\readonly.exe' </dev/null >/dev/null 2>&1
+long_windows='C:\sweep\long'
+for n in 1 2 3 4 5; do long_windows="$long_windows\\$(printf 'folder%02d-%050d' "$n" 0)"; done
+[ ${#long_windows} -gt 260 ] || fail "the long path is only ${#long_windows} characters"
+
+# ---- text ------------------------------------------------------------------------------------
+scan -j 2 --exclude skip 'C:\sweep' >"$C/text.out" 2>"$C/text.err"
+status=$?
+[ "$status" -eq 1 ] || fail "text run: exit $status, expected 1"
+[ -s "$C/text.err" ] && fail "text run wrote to stderr: $(cat "$C/text.err")"
+sed -e 's/^Time: .* s$/Time: T s/' -e 's/^Files per second: .*/Files per second: N/' \
+    -e "s|$(printf '%s' "$long_windows" | sed 's/\\/\\\\/g')|C:\\\\sweep\\\\LONG|" "$C/text.out" |
+    LC_ALL=C sort >"$C/text.sorted"
+diff -u "$here/expected-stdout.txt" "$C/text.sorted" || fail "text transcript differs"
+
+# ---- JSON Lines, -i, a missing path ----------------------------------------------------------
+scan --json -i -j 1 'C:\sweep' 'C:\missing' >"$C/json.out" 2>"$C/json.err"
+status=$?
+[ "$status" -eq 1 ] || fail "JSON run: exit $status, expected 1"
+[ -s "$C/json.err" ] && fail "JSON run wrote to stderr"
+python3 - "$C/json.out" "$long_windows" <<'PY' || fail "JSON Lines"
+import json, sys
+lines = [json.loads(line) for line in open(sys.argv[1], encoding='utf-8')]
+found = sorted((o['path'], tuple(o['variants'])) for o in lines if o['type'] == 'found')
+want = sorted([('C:\\sweep\\tools\\update.exe', ('TROJ_VORN.A',)),
+               ('C:\\sweep\\Programme\\Übersicht\\dienst.dat', ('TROJ_VORN.C',)),
+               (sys.argv[2] + '\\e.bin', ('TROJ_VORN.E',)),
+               ('C:\\sweep\\ro\\readonly.exe', ('TROJ_VORN.A',)),
+               ('C:\\sweep\\skip\\hidden.exe', ('TROJ_VORN.E',))])
+assert found == want, found
+errors = [o for o in lines if o['type'] == 'error']
+assert errors == [{'type': 'error', 'path': 'C:\\missing', 'error': 'No such file or directory'}], errors
+summary = lines[-1]
+assert summary['type'] == 'summary' and summary['found'] == 5 and summary['errors'] == 1, summary
+assert summary['scanned'] == 11, summary
+PY
+scan 'C:\missing' >/dev/null 2>&1
+status=$?
+[ "$status" -eq 2 ] || fail "a missing path alone: exit $status, expected 2"
+scan --bogus >/dev/null 2>&1
+status=$?
+[ "$status" -eq 2 ] || fail "a usage error: exit $status, expected 2"
+
+# ---- links: followed on request, a loop entered once -----------------------------------------
+scan -i --follow-symlinks --exclude skip 'C:\sweep' >"$C/follow.out" 2>&1
+status=$?
+[ "$status" -eq 1 ] || fail "follow run: exit $status, expected 1"
+grep -q '^Files found: 4$' "$C/follow.out" || fail "follow run: $(cat "$C/follow.out")"
+
+# ---- quarantine, then a run that finds nothing -----------------------------------------------
+scan -q --move 'C:\quarantine' 'C:\sweep' >"$C/move.out" 2>"$C/move.err"
+status=$?
+[ "$status" -eq 1 ] || fail "move run: exit $status, expected 1"
+[ "$(grep -c ': moved to C:\\quarantine\\' "$C/move.out")" -eq 5 ] || fail "five moved lines: $(cat "$C/move.out")"
+[ "$(ls "$C/quarantine" | grep -c '\.vir$')" -eq 5 ] || fail "five quarantined files"
+[ "$(wc -l <"$C/quarantine/quarantine.tsv")" -eq 5 ] || fail "five manifest lines"
+for sample in a c e; do
+    sum=$(sha256sum <"$SAMPLES/standin-$sample.exe" | cut -d' ' -f1)
+    grep -q "$sum" <(for f in "$C"/quarantine/*.vir; do sha256sum <"$f"; done) || fail "stand-in $sample not whole in the quarantine"
+done
+[ -e "$C/sweep/tools/update.exe" ] && fail "the original stays after its move"
+[ -e "$C/sweep/decoys/notepad.exe" ] || fail "a decoy was moved"
+scan 'C:\sweep' >/dev/null 2>&1
+status=$?
+[ "$status" -eq 0 ] || fail "the second run: exit $status, expected 0"
+
+# ---- --remove of a read-only file ------------------------------------------------------------
+cp "$SAMPLES/standin-c.exe" "$C/sweep/ro/again.exe"
+wine_run "$PREFIX" cmd /c 'attrib +r C:\sweep\ro\again.exe' </dev/null >/dev/null 2>&1
+scan -i --remove 'C:\sweep\ro' >"$C/remove.out" 2>&1
+status=$?
+[ "$status" -eq 1 ] || fail "remove run: exit $status, expected 1"
+grep -q '^C:\\sweep\\ro\\again.exe: removed' "$C/remove.out" || fail "remove: $(cat "$C/remove.out")"
+[ -e "$C/sweep/ro/again.exe" ] && fail "the read-only file is still there"
+
+[ "$FAILURES" -eq 0 ] && echo "sweep.win32: all checks passed"
+exit $(( FAILURES > 0 ))

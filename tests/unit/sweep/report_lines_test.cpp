@@ -1,0 +1,145 @@
+// What the sweep prints for one file, an error and the summary; the list of -f; the
+// quarantine's names and manifest line.
+#include "sweep/quarantine_record.h"
+#include "sweep/sweep.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+FileOutcome Found(uint32_t variants, FoundAction action = FoundAction::kNone)
+{
+    FileOutcome outcome;
+    outcome.path = "d/a\xff.exe";
+    outcome.size = 36352;
+    outcome.scanned = true;
+    outcome.variants = variants;
+    outcome.action = action;
+    outcome.quarantineName = "N.vir";
+    outcome.actionError = action == FoundAction::kFailed ? ERROR_ACCESS_DENIED : 0;
+    return outcome;
+}
+
+TEST(ReportLinesTest, OutcomesInTextAndJson)
+{
+    FileOutcome clean = Found(0);
+    FileOutcome error;
+    error.path = "d/gone";
+    error.error = ERROR_FILE_NOT_FOUND;
+    struct Case {
+        const char* name;
+        FileOutcome outcome;
+        bool json;
+        bool infectedOnly;
+        const char* out;
+        const char* err;
+    };
+    const Case cases[] = {
+        {"clean", clean, false, false, "d/a\xff.exe: OK\n", ""},
+        {"clean with -i", clean, false, true, "", ""},
+        {"clean in JSON", clean, true, false, "", ""},
+        {"two sets, in the order A, C, E", Found(5), false, false,
+         "d/a\xff.exe: TROJ_VORN.A FOUND\nd/a\xff.exe: TROJ_VORN.E FOUND\n", ""},
+        {"moved", Found(2, FoundAction::kMoved), false, true,
+         "d/a\xff.exe: TROJ_VORN.C FOUND\nd/a\xff.exe: moved to q/N.vir\n", ""},
+        {"removed", Found(1, FoundAction::kRemoved), false, false,
+         "d/a\xff.exe: TROJ_VORN.A FOUND\nd/a\xff.exe: removed\n", ""},
+        {"a failed move", Found(1, FoundAction::kFailed), false, false,
+         "d/a\xff.exe: TROJ_VORN.A FOUND\n", "d/a\xff.exe: ERROR: Permission denied\n"},
+        {"an error", error, false, false, "", "d/gone: ERROR: No such file or directory\n"},
+        {"found in JSON", Found(5), true, false,
+         "{\"type\":\"found\",\"path\":\"d/a\\udcff.exe\",\"size\":36352,"
+         "\"variants\":[\"TROJ_VORN.A\",\"TROJ_VORN.E\"]}\n", ""},
+        {"moved in JSON", Found(4, FoundAction::kMoved), true, false,
+         "{\"type\":\"found\",\"path\":\"d/a\\udcff.exe\",\"size\":36352,\"variants\":[\"TROJ_VORN.E\"],"
+         "\"action\":\"moved\",\"quarantine\":\"N.vir\"}\n", ""},
+        {"a failed removal in JSON", Found(1, FoundAction::kFailed), true, false,
+         "{\"type\":\"found\",\"path\":\"d/a\\udcff.exe\",\"size\":36352,\"variants\":[\"TROJ_VORN.A\"],"
+         "\"action\":\"failed\",\"error\":\"Permission denied\"}\n", ""},
+        {"an error in JSON", error, true, false,
+         "{\"type\":\"error\",\"path\":\"d/gone\",\"error\":\"No such file or directory\"}\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SweepOptions options;
+        options.json = c.json;
+        options.infectedOnly = c.infectedOnly;
+        options.moveTo = "q";
+        std::string out;
+        std::string err;
+        FormatOutcome(options, c.outcome, &out, &err);
+        EXPECT_EQ(c.out, out);
+        EXPECT_EQ(c.err, err);
+    }
+}
+
+TEST(ReportLinesTest, Summary)
+{
+    SweepOptions options;
+    std::string text;
+    FormatSummary(options, 5012, 3, 1, 0.412, &text);
+    EXPECT_EQ("----------- SCAN SUMMARY -----------\nFiles scanned: 5012\nFiles found: 3\nErrors: 1\n"
+              "Time: 0.412 s\nFiles per second: 12165\n", text);
+    options.json = true;
+    std::string json;
+    FormatSummary(options, 5012, 3, 1, 0.412, &json);
+    EXPECT_EQ("{\"type\":\"summary\",\"scanned\":5012,\"found\":3,\"errors\":1,\"seconds\":0.412,"
+              "\"files_per_second\":12165}\n", json);
+}
+
+void Collect(void* context, const std::string& path)
+{
+    static_cast<std::vector<std::string>*>(context)->push_back(path);
+}
+
+TEST(ReportLinesTest, FileListsInAnyChunking)
+{
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<std::string> paths;
+    };
+    const Case cases[] = {
+        {"LF", "a\nb\n", {"a", "b"}},
+        {"CR LF", "a\r\nb\r\n", {"a", "b"}},
+        {"no final newline", "a\nb", {"a", "b"}},
+        {"no final newline after CR", "a\r", {"a"}},
+        {"empty lines", "\n\na\n\r\n\nb\n\n", {"a", "b"}},
+        {"blanks are part of a name", " a \n", {" a "}},
+        {"nothing", "", {}},
+    };
+    for (const Case& c : cases) {
+        for (size_t chunk : {size_t(1), size_t(2), size_t(1000)}) {
+            SCOPED_TRACE(std::string(c.name) + ", chunks of " + std::to_string(chunk));
+            std::vector<std::string> paths;
+            std::string pending;
+            for (size_t at = 0; at < c.text.size(); at += chunk) {
+                size_t size = c.text.size() - at < chunk ? c.text.size() - at : chunk;
+                SplitListChunk(&pending, c.text.data() + at, size, false, Collect, &paths);
+            }
+            SplitListChunk(&pending, "", 0, true, Collect, &paths);
+            EXPECT_EQ(c.paths, paths);
+        }
+    }
+}
+
+TEST(ReportLinesTest, QuarantineNamesAndManifestLine)
+{
+    const std::time_t when = 1796658612;   // 2026-12-07T15:50:12Z
+    EXPECT_EQ("20261207T155012Z-42-000007.vir", QuarantineName(when, 42, 7));
+    uint32_t processId = 0;
+    EXPECT_TRUE(ParseTemporaryName(TemporaryName(4242, 9), &processId));
+    EXPECT_EQ(4242u, processId);
+    for (const char* other : {"quarantine.tsv", ".purgekit-.tmp", ".purgekit-x-1.tmp", ".purgekit-12.tmp",
+                              ".purgekit-99999999999-1.tmp", "20261207T155012Z-42-000007.vir"}) {
+        EXPECT_FALSE(ParseTemporaryName(other, &processId)) << other;
+    }
+    FileOutcome outcome = Found(3);
+    outcome.path = "C:\\a\tb%\n.exe";
+    EXPECT_EQ("C:\\a%09b%25%0A.exe\t36352\tTROJ_VORN.A,TROJ_VORN.C\t2026-12-07T15:50:12Z\tN.vir\n",
+              ManifestLine(outcome, when, "N.vir"));
+}
+
+}  // namespace
