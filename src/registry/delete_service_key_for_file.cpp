@@ -2,7 +2,6 @@
 #include "registry/key_deletion.h"
 #include "registry/registry.h"
 #include "registry/registry_text.h"
-#include "registry/service_key_check.h"
 #include "run/run.h"
 
 #include <windows.h>
@@ -64,10 +63,8 @@ int32_t DeleteServiceKeyForFile(const char* fileName)
     // the key goes only when its ImagePath runs the worm's file.
     int32_t result = kServiceKeyOtherImage;
     BYTE imagePath[kRegistryTextSize] = {};
-    DWORD type = 0;
-    DWORD bytesRead = sizeof(imagePath);
-    if (RegQueryValueExA(key, kImagePathValue, nullptr, &type, imagePath, &bytesRead) !=
-        ERROR_SUCCESS) {
+    DWORD bytesRead = 0;
+    if (!ReadImagePath(key, imagePath, &bytesRead)) {
         result = kServiceKeyNoImagePath;
     } else if (ImagePathNamesFile(reinterpret_cast<const char*>(imagePath),
                                   RegistryTextLength(imagePath, sizeof(imagePath), bytesRead),

@@ -1,10 +1,13 @@
 #include "registry/image_path.h"
 
+#include "registry/registry.h"
 #include "registry/registry_text.h"
 
 #include <cstring>
 
 namespace {
+
+constexpr char kImagePathValue[] = "ImagePath";
 
 bool IsBlank(char c)
 {
@@ -61,4 +64,13 @@ bool ImagePathNamesFile(const char* imagePath, size_t length, const char* fileNa
         }
     }
     return false;
+}
+
+bool ReadImagePath(HKEY key, BYTE* imagePath, DWORD* bytesRead)
+{
+    memset(imagePath, 0, kRegistryTextSize);
+    DWORD type = 0;
+    *bytesRead = kRegistryTextSize;
+    return RegQueryValueExA(key, kImagePathValue, nullptr, &type, imagePath, bytesRead) ==
+           ERROR_SUCCESS;
 }

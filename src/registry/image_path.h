@@ -2,6 +2,8 @@
 // runs the worm's file.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 
 // Whether the program that `imagePath` (its `length` bytes, not necessarily ended) runs has the
@@ -11,3 +13,8 @@
 // name is what follows its last backslash or slash, so any folder form matches
 // ("%SystemRoot%\\system32\\x.exe", "\\??\\C:\\x.exe", "\"C:\\x.exe\" -k", "x.exe").
 bool ImagePathNamesFile(const char* imagePath, size_t length, const char* fileName);
+
+// Reads the "ImagePath" value of an open service key into `imagePath` (kRegistryTextSize
+// bytes, cleared first); *bytesRead gets the bytes delivered. The value's type is not examined.
+// RETURNS false when the value is absent or does not fit the buffer.
+bool ReadImagePath(HKEY key, BYTE* imagePath, DWORD* bytesRead);

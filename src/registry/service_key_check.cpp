@@ -1,6 +1,7 @@
 #include "registry/service_key_check.h"
 
 #include "registry/key_deletion.h"
+#include "registry/image_path.h"
 #include "registry/nt_family.h"
 #include "registry/registry.h"
 #include "registry/registry_text.h"
@@ -52,10 +53,8 @@ int32_t CheckServiceKey(const ServiceKeyCheck& check)
     }
 
     BYTE imagePath[kRegistryTextSize] = {};
-    DWORD type = 0;
-    DWORD bytesRead = sizeof(imagePath);
-    if (RegQueryValueExA(key, kImagePathValue, nullptr, &type, imagePath, &bytesRead) !=
-        ERROR_SUCCESS) {
+    DWORD bytesRead = 0;
+    if (!ReadImagePath(key, imagePath, &bytesRead)) {
         result = kKeyCheckNoImagePath;
     } else if (RegistryTextLength(imagePath, sizeof(imagePath), bytesRead) == 0) {
         result = kKeyCheckOtherImage;

@@ -18,7 +18,5 @@ struct ServiceKeyCheck {
     size_t deletionCount;
 };
 
-constexpr char kImagePathValue[] = "ImagePath";
-
 // RETURNS the codes of CleanKrn132ServiceKeys (see registry.h).
 int32_t CheckServiceKey(const ServiceKeyCheck& check);

@@ -28,13 +28,3 @@ set(PURGEKIT_SWEEP_WIN32_SOURCES
   ${purgekit_sweep_dir}/walk_win32.cpp
   ${purgekit_sweep_dir}/wide_path_win32.cpp
 )
-# Relative to src/: the detection rules the sweep shares with the cleaning tool.
-set(PURGEKIT_SWEEP_DETECT_SOURCES
-  detect/compare_entries.cpp
-  detect/header_checks.cpp
-  detect/read_file_at.cpp
-  detect/read_for_sets.cpp
-  detect/rva_to_file_offset.cpp
-  detect/signature_scan.cpp
-  detect/signature_sets.cpp
-)
