@@ -77,7 +77,8 @@ sleep 2
 worm_processes() {
     local count=0 pid
     for pid in $(pgrep -i -f 'krn132\.exe'); do
-        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" &&
+        # A process may end between the listing and the read: no message then.
+        tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$prefix" &&
             count=$((count + 1))
     done
     echo "$count"
