@@ -7,6 +7,7 @@
 // the furthest pattern end), close. Nothing is matched and nothing printed but the counts, so
 // the sweep's time against this one is what its threads, matching and output cost on top.
 #include "detect/detect.h"
+#include "sweep/read_at_posix.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -27,27 +28,6 @@ struct Counts {
     unsigned checksum = 0;
 };
 
-int32_t PreadAt(void* source, uint32_t offset, uint8_t* into, uint32_t count, uint32_t* delivered)
-{
-    int descriptor = *static_cast<int*>(source);
-    *delivered = 0;
-    while (*delivered < count) {
-        ssize_t got = pread(descriptor, into + *delivered, count - *delivered,
-                            static_cast<off_t>(offset) + *delivered);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return errno;
-        }
-        if (got == 0) {
-            break;
-        }
-        *delivered += static_cast<uint32_t>(got);
-    }
-    return 0;
-}
-
 void ReadFile(const std::string& path, const SignatureSet* sets, Counts* counts)
 {
     static uint8_t buffer[kFileBytesBufferSize];
@@ -58,7 +38,7 @@ void ReadFile(const std::string& path, const SignatureSet* sets, Counts* counts)
     struct stat status;
     if (fstat(descriptor, &status) == 0) {
         FileBytes bytes;
-        ReadBytesForSets(PreadAt, &descriptor, static_cast<uint64_t>(status.st_size), sets, 3,
+        ReadBytesForSets(PreadFully, &descriptor, static_cast<uint64_t>(status.st_size), sets, 3,
                          buffer, &bytes);
         ++counts->files;
         counts->reads += bytes.reads;

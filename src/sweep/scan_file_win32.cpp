@@ -53,15 +53,9 @@ void ScanFile(SweepContext* context, const WorkItem& item, uint8_t* buffer, File
         outcome->error = static_cast<int32_t>(GetLastError());
     } else if ((information.dwFileAttributes &
                 (FILE_ATTRIBUTE_DIRECTORY | (item.follow ? 0 : FILE_ATTRIBUTE_REPARSE_POINT))) == 0) {
-        outcome->size = (static_cast<uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
-        FileBytes bytes;
-        int32_t error = ReadBytesForSets(ReadAt, &handle, outcome->size, context->sets,
-                                         kVariantCount, buffer, &bytes);
-        if (error != 0) {
-            outcome->error = error;
-        } else {
-            RecordMatches(context, bytes, outcome);
-        }
+        uint64_t size =
+            (static_cast<uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+        ReadAndMatchSets(context, ReadAt, &handle, size, buffer, outcome);
     }
     CloseHandle(handle);
 }

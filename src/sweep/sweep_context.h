@@ -55,5 +55,8 @@ void SubmitFile(SweepContext* context, WorkItem&& item);
 void ReportPathError(SweepContext* context, const std::string& path, int32_t error);
 
 // ---- match_sets.cpp -------------------------------------------------------------------------
-// The three sets against one file's bytes: scanned, and the bit of each set found.
-void RecordMatches(const SweepContext* context, const FileBytes& bytes, FileOutcome* outcome);
+// Reads what the three sets need of an open regular file of `size` bytes through the
+// platform's positioned `read`, then tests the sets: the file counts as scanned with the bit
+// of each set found, or gets the read's error.
+void ReadAndMatchSets(const SweepContext* context, ReadAtFunction read, void* source,
+                      uint64_t size, uint8_t* buffer, FileOutcome* outcome);
