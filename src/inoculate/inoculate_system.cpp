@@ -2,6 +2,7 @@
 // stands there, no file of that name can be created in its place.
 #include "inoculate/inoculate.h"
 
+#include "messages/messages.h"
 #include "run/run.h"
 
 #include <windows.h>
@@ -14,15 +15,15 @@ struct BlockingFolder {
     const char* notCreatedMessage;
 };
 
-const BlockingFolder kWormFolder = {"Krn132.exe", "\n\t Folder \"Krn132.exe\" created.",
-                                    "\n\t Folder \"Krn132.exe\" already exists."};
+const BlockingFolder kWormFolder = {"Krn132.exe", kMsgKrn132FolderCreated,
+                                    kMsgKrn132FolderExists};
 // The not-created message of this folder has no full stop.
-const BlockingFolder kDropperFolder = {"Wqk.exe", "\n\t Folder \"Wqk.exe\" created.",
-                                       "\n\t Folder \"Wqk.exe\" already exists"};
-const BlockingFolder kLibraryFolder = {"Wqk.dll", "\n\t Folder \"Wqk.dll\" created.",
-                                       "\n\t Folder \"Wqk.dll\" already exists."};
-const BlockingFolder kVariantCFolder = {"WinSvc.exe", "\n\t Folder \"WinSvc.exe\" created.",
-                                        "\n\t Folder \"WinSvc.exe\" already exists."};
+const BlockingFolder kDropperFolder = {"Wqk.exe", kMsgWqkExeFolderCreated,
+                                       kMsgWqkExeFolderExists};
+const BlockingFolder kLibraryFolder = {"Wqk.dll", kMsgWqkDllFolderCreated,
+                                       kMsgWqkDllFolderExists};
+const BlockingFolder kVariantCFolder = {"WinSvc.exe", kMsgWinSvcFolderCreated,
+                                        kMsgWinSvcFolderExists};
 
 // One folder, reported either way. A path that does not fit its buffer is never created:
 // it counts as not created.

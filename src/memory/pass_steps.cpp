@@ -1,4 +1,5 @@
 #include "memory/pass_steps.h"
+#include "messages/messages.h"
 
 #include "run/run.h"
 
@@ -35,9 +36,9 @@ int32_t DeleteExecutable(const char* path)
 {
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);   // read-only files too; result not tested
     if (DeleteFileA(path)) {
-        ReportComposed("\n\t File ", path, " deleted");
+        ReportComposed(kMsgFileDeletedHead, path, kMsgFileDeletedTail);
         return kPassCleaned;
     }
-    ReportComposed("\n\t Error deleting ", path, "");
+    ReportComposed(kMsgErrorDeletingHead, path, "");
     return kPassNotDeleted;
 }

@@ -2,6 +2,7 @@
 // identifiers; each process is opened, named by its executable module and scanned, and when
 // it is identified it is terminated and its executable file deleted.
 #include "memory/pass_steps.h"
+#include "messages/messages.h"
 
 #include "registry/registry.h"
 #include "run/run.h"
@@ -71,16 +72,16 @@ void ReportNotIdentified(ScanResult scan, int32_t passResult)
 {
     switch (scan) {
     case kScanNotFound:
-        Report(" ---> Not found");
+        Report(kMsgNotFound);
         break;
     case kScanCannotOpen:
-        Report(" ---> file locked");
+        Report(kMsgFileLocked);
         break;
     case kScanSkipped:
-        Report(" ---> skipped");
+        Report(kMsgSkipped);
         break;
     default:
-        Report(" ---> unknown error ");
+        Report(kMsgUnknownError);
         LogCount(passResult);
         break;
     }
@@ -93,7 +94,7 @@ void ExamineModule(HANDLE process, DWORD processId, const ModuleNames& names,
                    const SignatureEntry* set, uint32_t count, const VariantRow& row,
                    PassState* pass)
 {
-    ReportComposed("\n\t Scanning ", names.fullPath, "");
+    ReportComposed(kMsgScanningHead, names.fullPath, "");
     bool signatureMatch = false;
     if (IsVirusFileName(names.baseName)) {   // never scanned
         Report(row.virusFoundMessage);
@@ -116,7 +117,7 @@ void ExamineModule(HANDLE process, DWORD processId, const ModuleNames& names,
         pass->result = kPassNotTerminated;
         return;
     }
-    Report(" (Terminated)");
+    Report(kMsgTerminated);
     pass->result = DeleteExecutable(names.fullPath);
 }
 

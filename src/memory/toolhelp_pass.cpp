@@ -1,6 +1,7 @@
 // The memory pass on Windows 95, 98 and ME: a Toolhelp snapshot lists the processes with
 // their executable paths; a process is opened only once it is identified, for termination.
 #include "memory/pass_steps.h"
+#include "messages/messages.h"
 
 #include "registry/registry.h"
 #include "run/run.h"
@@ -18,7 +19,7 @@ void ExamineEntry(PROCESSENTRY32* entry, const SignatureEntry* set, uint32_t cou
 {
     entry->szExeFile[sizeof(entry->szExeFile) - 1] = '\0';   // used only within its buffer
     const char* path = entry->szExeFile;
-    ReportComposed("\n\t Scanning ", path, "");
+    ReportComposed(kMsgScanningHead, path, "");
     const char* fileName = FileBaseName(path);
     if (fileName == nullptr) {
         return;
@@ -28,7 +29,7 @@ void ExamineEntry(PROCESSENTRY32* entry, const SignatureEntry* set, uint32_t cou
         Report(row.virusFoundMessage);
     } else {
         if (ScanFileForSignatures(path, set, count) != kScanFound) {
-            Report(" ---> Not found");   // every other result alike
+            Report(kMsgNotFound);   // every other result alike
             return;
         }
         Report(row.wormFoundMessage);
@@ -51,7 +52,7 @@ void ExamineEntry(PROCESSENTRY32* entry, const SignatureEntry* set, uint32_t cou
         pass->result = kPassNotTerminated;
         return;
     }
-    Report(" (Terminated)");
+    Report(kMsgTerminated);
     pass->result = DeleteExecutable(path);
 }
 

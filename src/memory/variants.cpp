@@ -1,9 +1,10 @@
 // The three variants' passes: one pass, parameterised by the variant's row.
 #include "memory/memory.h"
+#include "messages/messages.h"
 
-const VariantRow kVariantRowA = {" ---> found TROJ_VORN.A", " ---> found PE_QUILMO.A", false};
-const VariantRow kVariantRowC = {" ---> found TROJ_VORN.C", " ---> found PE_QUILMO.A", false};
-const VariantRow kVariantRowE = {" ---> found TROJ_VORN.E", " ---> found PE_QUILMO.B", true};
+const VariantRow kVariantRowA = {kMsgFoundWormA, kMsgFoundVirusA, false};
+const VariantRow kVariantRowC = {kMsgFoundWormC, kMsgFoundVirusA, false};
+const VariantRow kVariantRowE = {kMsgFoundWormE, kMsgFoundVirusB, true};
 
 // Each set lives for the call; the pass hands its entries and count to every scan.
 int32_t CleanVariantA()

@@ -1,3 +1,4 @@
+#include "messages/messages.h"
 #include "registry/image_path.h"
 #include "registry/key_deletion.h"
 #include "registry/registry.h"
@@ -11,13 +12,12 @@
 namespace {
 
 constexpr char kServicesKeyPrefix[] = "SYSTEM\\CurrentControlset\\Services\\";
-constexpr char kMessageHead[] = "\n\t Registry entry \"HKLM\\SYSTEM\\CurrentControlSet\\Services\\";
-constexpr char kMessageTail[] = "\\ deleted";
 
 static_assert(sizeof(kServicesKeyPrefix) - 1 + kServiceKeyPathMaxBase + 1 == kPathSize,
               "the longest base name fills the key path exactly");
-static_assert(sizeof(kMessageHead) - 1 + kServiceKeyMessageMaxBase + sizeof(kMessageTail) - 1 +
-                      1 == kPathSize,
+static_assert(sizeof(kMsgServiceKeyForFileHead) - 1 + kServiceKeyMessageMaxBase +
+                      sizeof(kMsgServiceKeyForFileTail) - 1 + 1 ==
+                  kPathSize,
               "the longest base name fills the message exactly");
 
 // The base name: the characters before the first '.' of the first kPathSize bytes.
@@ -51,7 +51,8 @@ int32_t DeleteServiceKeyForFile(const char* fileName)
     char keyPath[kPathSize] = {};
     char message[kPathSize] = {};
     if (!ComposeText(keyPath, sizeof(keyPath), kServicesKeyPrefix, baseName, "") ||
-        !ComposeText(message, sizeof(message), kMessageHead, baseName, kMessageTail)) {
+        !ComposeText(message, sizeof(message), kMsgServiceKeyForFileHead, baseName,
+                     kMsgServiceKeyForFileTail)) {
         return kServiceKeyBadName;
     }
 

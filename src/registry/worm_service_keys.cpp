@@ -1,4 +1,5 @@
 // The two service entries the worm installs, each checked by its ImagePath.
+#include "messages/messages.h"
 #include "registry/registry.h"
 #include "registry/service_key_check.h"
 
@@ -6,14 +7,14 @@ namespace {
 
 const ServiceKeyDeletion kKrn132Deletions[] = {
     {"SYSTEM\\CurrentControlset\\Services\\KernelSvc",
-     "\n\t Registry entry \"HKLM\\SYSTEM\\CurrentControlSet\\Services\\KernelSvc\" deleted"},
+     kMsgKernelSvcKeyDeleted},
     {"SYSTEM\\CurrentControlset\\Services\\Krn132",
-     "\n\t Registry entry \"HKLM\\SYSTEM\\CurrentControlSet\\Services\\Krn132\" deleted"},
+     kMsgKrn132KeyDeleted},
 };
 
 const ServiceKeyDeletion kWinSvcDeletions[] = {
     {"SYSTEM\\CurrentControlset\\Services\\WinSvc",
-     "\n\t Registry entry \"HKLM\\SYSTEM\\CurrentControlSet\\Services\\WinSvc\" deleted"},
+     kMsgWinSvcKeyDeleted},
 };
 
 const ServiceKeyCheck kKrn132Check = {

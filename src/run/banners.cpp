@@ -1,4 +1,5 @@
 // The two boxed banners and their key waits. Every box line is 78 characters wide.
+#include "messages/messages.h"
 #include "run/run.h"
 
 #include <conio.h>
@@ -35,10 +36,9 @@ const char* const kIntroLines[] = {
     " |             krn132.exe,   wqk.exe,   wqk.dll,    winsvc.exe               |\n",
     " |                                                                           |\n",
     " +===========================================================================+",
-    " \n Press any key to continue....\n",
+    kMsgIntroPrompt,
 };
 
-const char* const kClosingPrompt = " \n Press any key to continue ....\n";
 const char* const kClosingHead =
     "\n\n\n +===========================================================================+\n"
     " |  For the details of this virus, visit                                     |\n";
@@ -92,7 +92,7 @@ void ShowIntroBanner()
 
 void ShowClosingBanner()
 {
-    fputs(kClosingPrompt, stdout);
+    fputs(kMsgClosingPrompt, stdout);
     WaitForKey();
     fputs(kClosingHead, stdout);
     for (const char* pageLine : kClosingPageLines) {

@@ -1,3 +1,4 @@
+#include "messages/messages.h"
 #include "run/run_state.h"
 
 #include <windows.h>
@@ -15,15 +16,15 @@ namespace {
 // Reports `File "<path>" ` followed by not found, deleted or delete failed.
 void RemoveDroppedFile(const SystemFilePath& path)
 {
-    const char* outcome = "not found";
+    const char* outcome = kMsgDroppedNotFound;
     if (path.whole) {
         SetFileAttributesA(path.text, FILE_ATTRIBUTE_NORMAL);
         if (GetFileAttributesA(path.text) != INVALID_FILE_ATTRIBUTES) {
-            outcome = DeleteFileA(path.text) ? "deleted" : "delete failed";
+            outcome = DeleteFileA(path.text) ? kMsgDroppedDeleted : kMsgDroppedDeleteFailed;
         }
     }
     char message[kPathSize] = {};
-    ComposeText(message, sizeof(message), "\n\t File \"", path.text, "\" ");
+    ComposeText(message, sizeof(message), kMsgDroppedFileHead, path.text, kMsgDroppedFileTail);
     AppendText(message, sizeof(message), outcome);
     Report(message);
 }
@@ -32,8 +33,8 @@ void RemoveDroppedFile(const SystemFilePath& path)
 
 void RemoveDroppedFiles(RunState* state)
 {
-    Report("\n\nRemoving drop files!");
-    BuildSystemFilePath(*state, "wqk.dll", &state->virusLibrary);
+    Report(kMsgDroppedHeader);
+    BuildSystemFilePath(*state, kDroppedFileNames[2], &state->virusLibrary);
     RemoveDroppedFile(state->wormFile);
     RemoveDroppedFile(state->dropperFile);
     RemoveDroppedFile(state->virusLibrary);

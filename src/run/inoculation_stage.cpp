@@ -1,3 +1,4 @@
+#include "messages/messages.h"
 #include "run/run_state.h"
 
 #include "inoculate/inoculate.h"
@@ -9,14 +10,12 @@ void RunInoculationStage(const RunState& state)
     if (!state.found) {
         return;
     }
-    Report("\n\nInoculating the system!");
+    Report(kMsgInoculationHeader);
     if (InoculateSystem() == kInoculated) {
-        Report("\n\tSystem Inoculated");
+        Report(kMsgInoculated);
     } else {
-        Report("\n System already inoculated!");
+        Report(kMsgAlreadyInoculated);
     }
     // Console only: the advice is not written to the log.
-    fputs("\n\n Please reboot your system and run the tool again. Using the latest pattern, scan "
-          "your computer and clean all files detected as PE_QUILMO.A",
-          stdout);
+    fputs(kMsgRebootAdvice, stdout);
 }

@@ -1,14 +1,15 @@
 // The memory stage: one pass per worm variant, each announced by its own heading line.
 // The passes' results are not examined: nothing found in memory is a finding of the run.
 #include "memory/memory.h"
+#include "messages/messages.h"
 #include "run/run_state.h"
 
 void RunMemoryStage()
 {
-    Report("\n\nTerminating Worm/Virus processes for TROJ_VORN.A! ");
+    Report(kMsgMemoryHeaderA);
     CleanVariantA();
-    Report("\n\nTerminating Worm/Virus processes for TROJ_VORN.C! ");
+    Report(kMsgMemoryHeaderC);
     CleanVariantC();
-    Report("\n\nTerminating Worm/Virus processes for TROJ_VORN.E! ");
+    Report(kMsgMemoryHeaderE);
     CleanVariantE();
 }

@@ -1,6 +1,7 @@
 // The registry stage: the start-up values whose data names the worm's or the virus's file
 // (each one deleted sets the found flag), then the Run values whose names begin with WINK
 // (deleted silently, no found flag).
+#include "messages/messages.h"
 #include "registry/registry.h"
 #include "run/run_state.h"
 
@@ -26,7 +27,7 @@ void ReportRemoved(RunState* state, const char* finding)
 {
     state->found = true;
     Report(finding);
-    Report("---> Removed");
+    Report(kMsgRemoved);
 }
 
 void DeleteWinkValues()
@@ -45,32 +46,27 @@ void DeleteWinkValues()
 
 void RunRegistryStage(RunState* state)
 {
-    BuildSystemFilePath(*state, "krn132.exe", &state->wormFile);
-    Report("\n\nCleaning System Registry!");
+    BuildSystemFilePath(*state, kDroppedFileNames[0], &state->wormFile);
+    Report(kMsgRegistryHeader);
     if (DeleteRunValueFor(state->wormFile)) {
-        ReportRemoved(state, "\n\t TROJ_VORN.A found in the "
-                             "\"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\krn132\"");
+        ReportRemoved(state, kMsgRunKrn132Found);
     } else {
-        Report("\n\t TROJ_VORN.A not found in the SYSTEM REGISTRY");
+        Report(kMsgRunKrn132NotFound);
     }
 
-    BuildSystemFilePath(*state, "wqk.exe", &state->dropperFile);
+    BuildSystemFilePath(*state, kDroppedFileNames[1], &state->dropperFile);
     if (DeleteRunValueFor(state->dropperFile)) {
-        ReportRemoved(state, "\n\t PE_QUILMO.A/B found in the "
-                             "\"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\wqk\"");
+        ReportRemoved(state, kMsgRunWqkFound);
     } else if (DeleteValueByData(kRootIndexLocalMachine, kWindowsKey, kVirusLibraryName) ==
                kValueDeleted) {
-        ReportRemoved(state, "\n\t PE_QUILMO.A/B found in the "
-                             "\"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows"
-                             "\\AppInit_DLLs\"");
+        ReportRemoved(state, kMsgAppInitFound);
     }
 
-    BuildSystemFilePath(*state, "WinSvc.exe", &state->variantCFile);
+    BuildSystemFilePath(*state, kDroppedFileNames[3], &state->variantCFile);
     if (DeleteRunValueFor(state->variantCFile)) {
-        ReportRemoved(state, "\n\t TROJ_VORN.C found in the "
-                             "\"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\WinSvc\"");
+        ReportRemoved(state, kMsgRunWinSvcFound);
     } else {
-        Report("\n\t TROJ_VORN.C not found in the SYSTEM REGISTRY");
+        Report(kMsgRunWinSvcNotFound);
     }
 
     DeleteWinkValues();

@@ -1,5 +1,6 @@
 // The log is opened anew for every message, appended to in text mode (each "\n" stored as
 // CR LF), and closed at once, so an interrupted run leaves a complete log.
+#include "messages/messages.h"
 #include "run/run.h"
 
 #include <windows.h>
@@ -50,7 +51,7 @@ void LogCount(int32_t number)
     }
     char text[32] = {};   // "%i Files"
     AppendDecimal(text, sizeof(text), number);
-    AppendText(text, sizeof(text), " Files");
+    AppendText(text, sizeof(text), kMsgCountTail);
     fputs(text, log);
     fclose(log);
     fputs(text, stdout);
@@ -65,7 +66,7 @@ void LogDateTime()
         now.wMonth >= 1 && now.wMonth <= 12 ? kMonthNames[now.wMonth - 1] : kUnknownName;
     // "\nDate and Time: %s %s %02i %02i:%02i:%02i %i"
     char line[kPathSize] = {};
-    ComposeText(line, sizeof(line), "\nDate and Time: ", weekday, " ");
+    ComposeText(line, sizeof(line), kMsgDateTimeHead, weekday, " ");
     AppendText(line, sizeof(line), month);
     AppendText(line, sizeof(line), " ");
     AppendDecimal(line, sizeof(line), now.wDay, 2);

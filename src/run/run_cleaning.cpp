@@ -1,5 +1,6 @@
 // The cleaning run: one pass through the stages in their fixed order. Nothing ends it
 // early, and it returns 0 whatever it found or failed.
+#include "messages/messages.h"
 #include "run/run_state.h"
 
 
@@ -13,10 +14,10 @@ int RunCleaning()
     ShowIntroBanner();
 
     char message[kPathSize] = {};
-    CopyText(message, sizeof(message), "\n\n========================\nStart : PURGEKIT version ");
+    CopyText(message, sizeof(message), kMsgStartHead);
     AppendVersion(message, sizeof(message));
     LogWrite(message);
-    ComposeText(message, sizeof(message), "\nWindows Platform : ",
+    ComposeText(message, sizeof(message), kMsgPlatformHead,
                 PlatformName(state.host.platformCode), "");
     Report(message);
     LogDateTime();
@@ -30,7 +31,7 @@ int RunCleaning()
 
     LogDateTime();
     RunInoculationStage(state);
-    LogWrite("\nStop\n========================");
+    LogWrite(kMsgStop);
     ShowClosingBanner();
     return 0;
 }
