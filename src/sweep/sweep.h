@@ -5,6 +5,7 @@
 #pragma once
 
 #include "detect/detect.h"
+#include "json/json.h"
 
 #include <atomic>
 #include <cstdint>
@@ -89,11 +90,6 @@ const char* VariantName(uint32_t index);
 bool GlobMatches(const char* pattern, const char* text);
 // Whether `path` or its base name matches one of the --exclude patterns.
 bool IsExcluded(const SweepOptions& options, const std::string& path);
-
-// ---- json_text.cpp --------------------------------------------------------------------------
-// Appends `text` as a JSON string (with its quotes): valid UTF-8 kept, control characters
-// as \n, \t, \uXXXX, and every byte that is not part of valid UTF-8 as "\udcXX".
-void AppendJsonString(std::string* out, const std::string& text);
 
 // ---- report_lines.cpp -----------------------------------------------------------------------
 // The lines one file's outcome prints on stdout (text or JSON) and on stderr (text errors).

@@ -1,7 +1,10 @@
 // JSON strings from path bytes of any kind: valid UTF-8 passes unchanged, so readers see
 // the names they expect; each byte of an invalid sequence becomes U+DC00 + the byte
 // (Python's surrogateescape), so the original bytes can be had back.
-#include "sweep/sweep.h"
+#include "json/json.h"
+
+#include <cstddef>
+#include <cstdint>
 
 namespace {
 
