@@ -8,6 +8,7 @@ set(PURGEKIT_SWEEP_SOURCES
   ${purgekit_sweep_dir}/match_sets.cpp
   ${purgekit_sweep_dir}/options.cpp
   ${purgekit_sweep_dir}/printer.cpp
+  ${purgekit_sweep_dir}/quarantine_manifest.cpp
   ${purgekit_sweep_dir}/quarantine_record.cpp
   ${purgekit_sweep_dir}/report_lines.cpp
   ${purgekit_sweep_dir}/sweep_run.cpp
@@ -17,6 +18,8 @@ set(PURGEKIT_SWEEP_SOURCES
 )
 set(PURGEKIT_SWEEP_POSIX_SOURCES
   ${purgekit_sweep_dir}/console_posix.cpp
+  ${purgekit_sweep_dir}/found_file_posix.cpp
+  ${purgekit_sweep_dir}/quarantine_files_posix.cpp
   ${purgekit_sweep_dir}/quarantine_posix.cpp
   ${purgekit_sweep_dir}/scan_file_posix.cpp
   ${purgekit_sweep_dir}/walk_posix.cpp
