@@ -26,6 +26,8 @@ set(PURGEKIT_SWEEP_POSIX_SOURCES
 )
 set(PURGEKIT_SWEEP_WIN32_SOURCES
   ${purgekit_sweep_dir}/console_win32.cpp
+  ${purgekit_sweep_dir}/nt_file_win32.cpp
+  ${purgekit_sweep_dir}/quarantine_files_win32.cpp
   ${purgekit_sweep_dir}/quarantine_win32.cpp
   ${purgekit_sweep_dir}/scan_file_win32.cpp
   ${purgekit_sweep_dir}/walk_win32.cpp
