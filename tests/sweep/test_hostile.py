@@ -23,36 +23,7 @@ DENIED = b"Permission denied"
 NO_FILE = b"No such file or directory"
 
 
-# Compiled by the test and preloaded into the sweep: when the sweep closes the file named by
-# RACE_FILE (the scan is over, the action not begun), RACE_SWAP runs first, once.
-CLOSE_HOOK = r"""
-#define _GNU_SOURCE
-#include <dlfcn.h>
-#include <limits.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-#include <unistd.h>
-int close(int fd)
-{
-    static int done;
-    int (*real_close)(int) = (int (*)(int))dlsym(RTLD_NEXT, "close");
-    char link[64], path[PATH_MAX];
-    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    ssize_t length = readlink(link, path, sizeof path - 1);
-    if (!done && length > 0 && getenv("RACE_FILE") != NULL) {
-        path[length] = 0;
-        if (strcmp(path, getenv("RACE_FILE")) == 0) {
-            done = 1;
-            int result = real_close(fd);
-            unsetenv("LD_PRELOAD");
-            if (system(getenv("RACE_SWAP")) != 0) abort();
-            return result;
-        }
-    }
-    return real_close(fd);
-}
-"""
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def low_file_limit():
@@ -316,9 +287,8 @@ class HostileTree(unittest.TestCase):
         the victims are neither deleted, moved nor changed, nothing enters the quarantine,
         and the file is reported as changed since it was scanned."""
         hook = self.tree.join("close_hook.so")
-        source = self.tree.join("close_hook.c")
-        write(source, CLOSE_HOOK.encode())
-        subprocess.run(["cc", "-shared", "-fPIC", "-o", hook, source, "-ldl"], check=True)
+        subprocess.run(["cc", "-shared", "-fPIC", "-o", hook, os.path.join(HERE, "close_hook.c"), "-ldl"],
+                       check=True)
         swaps = {"the file, for a link to a victim": 'rm "$F" && ln -s "$V/worm.exe" "$F"',
                  "the file, for a new file": 'rm "$F" && echo innocent > "$F"',
                  "its folder, for a link to a victim folder":
