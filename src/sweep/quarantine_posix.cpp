@@ -118,7 +118,8 @@ int32_t ReachScannedFile(const FileOutcome& outcome, int* folder, std::string* n
 }
 
 // Puts a file the sweep renamed into the quarantine back into its folder: under its name, or
-// where that is taken meanwhile, under a private name beside it.
+// where that is taken meanwhile, under a private name beside it; where its folder is gone, it
+// is kept in the quarantine under a name that is no quarantined file's.
 void PutBack(SweepContext* context, const std::string& quarantined, int folder, const std::string& name)
 {
     if (RenameNoReplace(Folder(context), quarantined, folder, name) == 0) {
@@ -126,7 +127,17 @@ void PutBack(SweepContext* context, const std::string& quarantined, int folder, 
     }
     for (uint32_t tries = 0; tries < kMaxNameTries; ++tries) {
         std::string aside = NextWorkName(context, kClaimSuffix);
-        if (RenameNoReplace(Folder(context), quarantined, folder, aside) != EEXIST) {
+        int32_t error = RenameNoReplace(Folder(context), quarantined, folder, aside);
+        if (error == 0) {
+            return;
+        }
+        if (error != EEXIST) {
+            break;
+        }
+    }
+    for (uint32_t tries = 0; tries < kMaxNameTries; ++tries) {
+        std::string kept = NextWorkName(context, kKeptSuffix);
+        if (RenameNoReplace(Folder(context), quarantined, Folder(context), kept) != EEXIST) {
             return;
         }
     }

@@ -131,13 +131,18 @@ std::string ManifestName(const std::string& host)
     return "quarantine-" + host + ".tsv";
 }
 
-std::string WorkName(const WorkOwner& owner, uint32_t counter, const char* suffix)
+std::string WorkPrefix(const WorkOwner& owner)
 {
     std::string name = kWorkPrefix + owner.host;
     if (!owner.boot.empty()) {
         name += "-" + owner.boot + "-" + owner.space;
     }
-    return name + "-" + std::to_string(owner.processId) + "-" + std::to_string(counter) + suffix;
+    return name + "-" + std::to_string(owner.processId) + "-";
+}
+
+std::string WorkName(const WorkOwner& owner, uint32_t counter, const char* suffix)
+{
+    return WorkPrefix(owner) + std::to_string(counter) + suffix;
 }
 
 bool ParseWorkName(const std::string& name, const char* suffix, bool posix, WorkOwner* owner)

@@ -36,7 +36,10 @@ std::string ManifestName(const std::string& host);
 constexpr char kCopySuffix[] = ".tmp";     // a copy being made, in the quarantine
 constexpr char kRecordSuffix[] = ".rec";   // a move's manifest line, until it is in the manifest
 constexpr char kClaimSuffix[] = ".del";    // a found file taken from its name to be deleted
+constexpr char kKeptSuffix[] = ".kept";    // not the file scanned, and its folder gone: kept
 std::string WorkName(const WorkOwner& owner, uint32_t counter, const char* suffix);
+// What every work name of `owner` begins with.
+std::string WorkPrefix(const WorkOwner& owner);
 // RETURNS false when `name` is no work file with that suffix; else *owner. `posix`: the name
 // carries the boot and the PID namespace.
 bool ParseWorkName(const std::string& name, const char* suffix, bool posix, WorkOwner* owner);

@@ -192,8 +192,9 @@ int32_t MoveScannedFile(SweepContext* context, const FileOutcome& outcome, HANDL
         error = AppendManifest(context, line);
         if (error != 0) {
             // Not recorded, so not kept: the copy deleted, a renamed file put back.
+            const std::string& place = outcome.ownPath.empty() ? outcome.path : outcome.ownPath;
             if (copied ? DeleteInQuarantine(context, final) != 0
-                       : RenameOpenFile(file, nullptr, NativePath(outcome.path)) != 0) {
+                       : RenameOpenFile(file, nullptr, NativePath(place)) != 0) {
                 return error;   // the record stays, for the next run to write the line
             }
         }
