@@ -367,15 +367,17 @@ class Quarantine(unittest.TestCase):
                 victim = self.trees[-1].join("victim")
                 write(victim, b"the victim\n")
                 args = [action] + ([quarantine] if action == "--move" else []) + [path]
-                child = subprocess.Popen(["sh", "-c", 'read go; exec "$0" "$@"', self.program, "-i"] + args,
-                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                         stderr=subprocess.PIPE)   # its pid known before it starts
+                # The sweep's pid known before it starts: planted, then it goes.
+                child = subprocess.Popen(["sh", "-c", 'read go; exec "$0" "$@"', self.program, "-i"]
+                                         + args, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                         stderr=subprocess.PIPE)
                 names = [os.path.join(quarantine, MANIFEST)] if reason else []
                 folder = quarantine if ".tmp" in kinds else os.path.dirname(path)
                 now = int(time.time())
                 for n in range(1, 150):
                     if kinds:
-                        names.append(os.path.join(folder, work_prefix(child.pid) + "%d%s" % (n, kinds[-1])))
+                        work = work_prefix(child.pid) + "%d%s" % (n, kinds[-1])
+                        names.append(os.path.join(folder, work))
                     for second in range(now, now + 4) if ".vir" in kinds and n < 50 else ():
                         stamp = time.strftime("%Y%m%dT%H%M%SZ", time.gmtime(second))
                         names.append(os.path.join(quarantine, "%s-%s-%d-%06d.vir" % (
@@ -388,8 +390,8 @@ class Quarantine(unittest.TestCase):
                 self.assertEqual(open(victim, "rb").read(), b"the victim\n")
                 self.assertTrue(all(os.readlink(link) == victim for link in names))
                 self.assertEqual(os.path.exists(path), bool(reason))
-                kept = [os.path.join(quarantine, n) for n in os.listdir(quarantine) if n.endswith(".vir")]
-                self.assertEqual([sha256(n) for n in kept if not os.path.islink(n)],
+                kept = [os.path.join(quarantine, n) for n in os.listdir(quarantine)]
+                self.assertEqual([sha256(n) for n in kept if n.endswith(".vir") and not os.path.islink(n)],
                                  [digest] if action == "--move" and not reason else [])
 
     def strace(self, args):
@@ -424,7 +426,8 @@ class Quarantine(unittest.TestCase):
         step(r'renameat2\(%s, "\.purgekit-[^"]*\.tmp", %s, "[^"]*\.vir", RENAME_NOREPLACE\)'
              % (folder, folder))
         step(r"fsync\(%s\)" % folder)
-        manifest = step(r'openat\(%s, "%s", O_RDWR\|O_CREAT\|O_NOCTTY\|O_APPEND\|' % (folder, MANIFEST))
+        manifest = step(r'openat\(%s, "%s", O_RDWR\|O_CREAT\|O_NOCTTY\|O_APPEND\|'
+                        % (folder, MANIFEST))
         step(r'write\(%s, "%s' % (manifest, root))
         step(r"fsync\(%s\)" % manifest)
         step(r'renameat2\((\d+), "a\.exe", \1, "\.purgekit-[^"]*\.del", RENAME_NOREPLACE\)')
@@ -439,9 +442,9 @@ class Quarantine(unittest.TestCase):
         write(path, make_pe(("A",), tail=bytes(300000)))
         digest = sha256(path)
         quarantine = self.temp().join("q")
-        status, stdout, stderr = self.strace(["-o", "/dev/null", "-P", path, "-e", "trace=read", "-e",
-                                              "inject=read:retval=0:when=2", self.program, "-i",
-                                              "--move", quarantine, path])
+        status, stdout, stderr = self.strace(["-o", "/dev/null", "-P", path, "-e", "trace=read",
+                                              "-e", "inject=read:retval=0:when=2", self.program,
+                                              "-i", "--move", quarantine, path])
         self.assertEqual((status, stderr), (1, path.encode() + b": ERROR: Input/output error\n"))
         self.assertEqual(sha256(path), digest)
         self.check_whole(quarantine)
