@@ -1,17 +1,18 @@
-// Quarantine and removal on POSIX, built so that a kill at any moment loses nothing: on one
-// file system the manifest line is made durable and the file renamed (never copied); across
-// file systems a temporary copy is written, flushed and checked, renamed into place, made
-// durable, recorded, and only then is the original unlinked.
-#include "sweep/quarantine_record.h"
-#include "sweep/sweep_context.h"
+// Quarantine and removal on POSIX. Others may write to the swept tree while the sweep runs:
+// a found file is reached again through folders opened without following a link and acted
+// on only when it is still the file scanned (device, inode, size, change time). A kill at any
+// moment loses nothing: the move's manifest line is first written as a record; on one file
+// system the file is renamed into the quarantine; across file systems (or mounts of one, where
+// rename says EXDEV) a temporary copy is written, flushed, checked and renamed into place; the
+// folder is flushed, the line appended to the manifest and flushed, the record deleted, and
+// only then is a copied original deleted.
+#include "sweep/found_file_posix.h"
+#include "sweep/quarantine_files.h"
 #include "sweep/sweep_platform.h"
 
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <signal.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,138 +20,165 @@
 
 namespace {
 
-constexpr char kManifestName[] = "quarantine.tsv";
 constexpr mode_t kQuarantinedMode = 0400;   // readable by the owner only, never executable
+constexpr uint32_t kMaxNameTries = 1000;
 
-std::string InFolder(const SweepContext* context, const std::string& name)
+int Folder(const SweepContext* context)
 {
-    std::string path = context->quarantineDir;
-    if (path.empty() || path.back() != '/') {
-        path.push_back('/');
-    }
-    return path + name;
+    return static_cast<int>(context->quarantineFolder);
 }
 
-// mkdir -p
-int32_t MakeFolders(const std::string& path)
+// mkdir -p, every folder made with mode 0700.
+void MakeFolders(const std::string& path)
 {
     for (size_t at = 1; at <= path.size(); ++at) {
-        if (at < path.size() && path[at] != '/') {
-            continue;
-        }
-        std::string part = path.substr(0, at);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            return errno;
+        if (at == path.size() || path[at] == '/') {
+            mkdir(path.substr(0, at).c_str(), 0700);
         }
     }
-    return 0;
 }
 
-int32_t SyncPath(const std::string& path, int flags)
+// The boot id's first 8 hex digits (read with pread, like every read but a copy's).
+std::string BootLabel()
 {
-    int descriptor = open(path.c_str(), flags | O_CLOEXEC);
-    if (descriptor < 0) {
-        return errno;
+    int descriptor = open("/proc/sys/kernel/random/boot_id", O_RDONLY | O_CLOEXEC);
+    char text[8] = {};
+    ssize_t got = descriptor < 0 ? -1 : pread(descriptor, text, sizeof(text), 0);
+    if (descriptor >= 0) {
+        close(descriptor);
     }
-    int32_t error = fsync(descriptor) == 0 ? 0 : errno;
-    close(descriptor);
-    return error;
+    if (got != static_cast<ssize_t>(sizeof(text))) {
+        return "x";
+    }
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
+            return "x";
+        }
+    }
+    return std::string(text, sizeof(text));
 }
 
-int32_t SyncQuarantineFolder(const SweepContext* context)
+// The names of the work files in the quarantine folder.
+std::vector<std::string> WorkNamesIn(const SweepContext* context)
 {
-    return SyncPath(context->quarantineDir, O_RDONLY | O_DIRECTORY);
-}
-
-// Removes the temporary copies of runs whose process is gone.
-void RemoveStaleCopies(const SweepContext* context)
-{
-    DIR* folder = opendir(context->quarantineDir.c_str());
+    std::vector<std::string> names;
+    int descriptor = openat(Folder(context), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* folder = descriptor < 0 ? nullptr : fdopendir(descriptor);
     if (folder == nullptr) {
-        return;
+        if (descriptor >= 0) {
+            close(descriptor);
+        }
+        return names;
     }
     while (dirent* entry = readdir(folder)) {
-        uint32_t processId = 0;
-        if (ParseTemporaryName(entry->d_name, &processId) &&
-            kill(static_cast<pid_t>(processId), 0) != 0 && errno == ESRCH) {
-            unlink(InFolder(context, entry->d_name).c_str());
+        if (std::strncmp(entry->d_name, ".purgekit-", 10) == 0) {
+            names.emplace_back(entry->d_name);
         }
     }
     closedir(folder);
+    return names;
 }
 
-// Appends the line with one write and makes it durable.
-int32_t AppendManifest(SweepContext* context, const std::string& line)
+// A quarantine name that nothing holds yet. RETURNS 0 with *name, or the error.
+int32_t FreshName(SweepContext* context, std::time_t now, std::string* name)
 {
-    std::lock_guard<std::mutex> hold(context->manifestLock);
-    int descriptor = open(InFolder(context, kManifestName).c_str(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (descriptor < 0) {
-        return errno;
+    for (uint32_t tries = 0; tries < kMaxNameTries; ++tries) {
+        *name = QuarantineName(now, context->self.host, context->self.processId,
+                               context->quarantineCounter.fetch_add(1) + 1);
+        struct stat status;
+        if (fstatat(Folder(context), name->c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            return errno == ENOENT ? 0 : errno;
+        }
     }
-    int32_t error = 0;
-    ssize_t written = write(descriptor, line.data(), line.size());
-    if (written != static_cast<ssize_t>(line.size())) {
-        error = written < 0 ? errno : EIO;
-    } else if (fsync(descriptor) != 0) {
+    return EEXIST;
+}
+
+// The found file's folder, opened without links, and its entry checked against the file
+// scanned. RETURNS 0 with *folder and *name, or the error.
+int32_t ReachScannedFile(const FileOutcome& outcome, int* folder, std::string* name)
+{
+    if (outcome.ownPath.empty()) {
+        return outcome.actionError != 0 ? outcome.actionError : ENOENT;
+    }
+    int32_t error = OpenParentWithoutLinks(outcome.ownPath, folder, name);
+    if (error != 0) {
+        return error;
+    }
+    struct stat status;
+    if (fstatat(*folder, name->c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         error = errno;
+    } else if (!SameFile(status, outcome.identity, true)) {
+        error = kErrorChangedSinceScan;
     }
-    close(descriptor);
+    if (error != 0) {
+        close(*folder);
+        *folder = -1;
+    }
     return error;
 }
 
-// rename() that never replaces what is at `to`.
-int32_t RenameNoReplace(const std::string& from, const std::string& to)
+// Puts a file the sweep renamed into the quarantine back into its folder: under its name, or
+// where that is taken meanwhile, under a private name beside it; where its folder is gone, it
+// is kept in the quarantine under a name that is no quarantined file's.
+void PutBack(SweepContext* context, const std::string& quarantined, int folder, const std::string& name)
 {
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return 0;
+    if (RenameNoReplace(Folder(context), quarantined, folder, name) == 0) {
+        return;
     }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return errno;
+    for (uint32_t tries = 0; tries < kMaxNameTries; ++tries) {
+        std::string aside = NextWorkName(context, kClaimSuffix);
+        int32_t error = RenameNoReplace(Folder(context), quarantined, folder, aside);
+        if (error == 0) {
+            return;
+        }
+        if (error != EEXIST) {
+            break;
+        }
     }
-    // A file system without the flag: a new link cannot replace anything either.
-    if (link(from.c_str(), to.c_str()) != 0) {
-        return errno;
+    for (uint32_t tries = 0; tries < kMaxNameTries; ++tries) {
+        std::string kept = NextWorkName(context, kKeptSuffix);
+        if (RenameNoReplace(Folder(context), quarantined, Folder(context), kept) != EEXIST) {
+            return;
+        }
     }
-    if (unlink(from.c_str()) != 0) {
-        int32_t error = errno;
-        unlink(to.c_str());
+}
+
+// One file system: the entry renamed into the quarantine, then checked there (nobody else
+// can reach it there); what is not the file scanned goes back. RETURNS 0, EXDEV (two mounts
+// of one file system), kErrorChangedSinceScan or the error.
+int32_t RenameIntoQuarantine(SweepContext* context, int folder, const std::string& name,
+                             const FileIdentity& identity, const std::string& final)
+{
+    int32_t error = RenameNoReplace(folder, name, Folder(context), final);
+    if (error != 0) {
         return error;
+    }
+    struct stat status;
+    if (fstatat(Folder(context), final.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !SameFile(status, identity, false)) {
+        PutBack(context, final, folder, name);
+        return kErrorChangedSinceScan;
     }
     return 0;
 }
 
-// A fresh name in the quarantine folder that nothing holds yet. RETURNS 0 with *name, or the
-// error that keeps any name there from being used (a folder path too long for one).
-int32_t FreshName(SweepContext* context, std::time_t now, std::string* name)
+// Copies the checked open file into a new temporary file in the quarantine (created
+// exclusively: never through a link put at its name), flushed; the copy must hold as many
+// bytes as the file had when scanned, and the file must not have changed meanwhile.
+// RETURNS 0 with *temporary, or the error (the temporary deleted).
+int32_t CopyToTemporary(SweepContext* context, int source, const FileIdentity& identity,
+                        std::string* temporary)
 {
-    for (;;) {
-        *name = QuarantineName(now, static_cast<uint32_t>(getpid()),
-                               context->quarantineCounter.fetch_add(1) + 1);
-        struct stat status;
-        if (lstat(InFolder(context, *name).c_str(), &status) != 0) {
-            return errno == ENOENT ? 0 : errno;
-        }
+    QuarantineFile target = kNoQuarantineFile;
+    int32_t error = EEXIST;
+    for (uint32_t tries = 0; tries < kMaxNameTries && error == EEXIST; ++tries) {
+        *temporary = NextWorkName(context, kCopySuffix);
+        error = OpenInQuarantine(context, *temporary, QuarantineOpen::kCreateNew, &target);
     }
-}
-
-// Copies the open file into a new temporary file in the quarantine, flushed, its size
-// checked. RETURNS 0 with *temporary, or the error (the temporary removed).
-int32_t CopyIntoQuarantine(SweepContext* context, int source, uint64_t size, std::string* temporary)
-{
-    int target = -1;
-    for (;;) {
-        *temporary = InFolder(context, TemporaryName(static_cast<uint32_t>(getpid()),
-                                                     context->quarantineCounter.fetch_add(1) + 1));
-        target = open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (target >= 0 || errno != EEXIST) {
-            break;
-        }
+    if (error != 0) {
+        return error;
     }
-    if (target < 0) {
-        return errno;
-    }
-    int32_t error = 0;
+    const int descriptor = static_cast<int>(target);
     uint64_t copied = 0;
     char chunk[65536];
     for (;;) {
@@ -162,178 +190,207 @@ int32_t CopyIntoQuarantine(SweepContext* context, int source, uint64_t size, std
             error = got < 0 ? errno : 0;
             break;
         }
-        for (ssize_t done = 0; done < got && error == 0;) {
-            ssize_t put = write(target, chunk + done, static_cast<size_t>(got - done));
-            if (put < 0 && errno != EINTR) {
-                error = errno;
-            } else if (put > 0) {
-                done += put;
-            }
-        }
+        error = WriteQuarantineFile(target, chunk, static_cast<size_t>(got));
         if (error != 0) {
             break;
         }
         copied += static_cast<uint64_t>(got);
     }
-    struct stat written;
-    if (error == 0 && fchmod(target, kQuarantinedMode) != 0) {
+    struct stat status;
+    if (error == 0 && fchmod(descriptor, kQuarantinedMode) != 0) {
         error = errno;
     }
-    if (error == 0 && fsync(target) != 0) {
-        error = errno;
+    if (error == 0) {
+        error = FlushQuarantineFile(target);
     }
-    if (error == 0 && (fstat(target, &written) != 0 || static_cast<uint64_t>(written.st_size) != copied ||
-                       copied != size)) {
-        error = EIO;   // the copy is not the whole file as it was measured
+    if (error == 0 && (fstat(descriptor, &status) != 0 ||
+                       static_cast<uint64_t>(status.st_size) != copied || copied != identity.size)) {
+        error = EIO;   // the copy is not the whole file as it was scanned
     }
-    if (close(target) != 0 && error == 0) {
+    if (error == 0 && (fstat(source, &status) != 0 || !SameFile(status, identity, true))) {
+        error = kErrorChangedSinceScan;   // written to while it was copied
+    }
+    if (close(descriptor) != 0 && error == 0) {
         error = errno;
     }
     if (error != 0) {
-        unlink(temporary->c_str());
+        DeleteInQuarantine(context, *temporary);
     }
     return error;
 }
 
-int32_t MoveOnOneFileSystem(SweepContext* context, const FileOutcome& outcome,
-                            const std::string& path, std::time_t now, const std::string& name)
+// Across file systems: the copy made from the file opened without following a link and
+// checked, then renamed to its quarantine name. A folder that will not let the original go
+// is known before anything is copied. RETURNS 0 or the error.
+int32_t CopyIntoQuarantine(SweepContext* context, int folder, const std::string& name,
+                           const FileIdentity& identity, const std::string& final)
 {
-    int32_t error = AppendManifest(context, ManifestLine(outcome, now, name));
-    if (error == 0) {
-        error = RenameNoReplace(path, InFolder(context, name));
-    }
-    if (error == 0) {
-        chmod(InFolder(context, name).c_str(), kQuarantinedMode);
-        error = SyncQuarantineFolder(context);
-    }
-    return error;
-}
-
-int32_t MoveAcrossFileSystems(SweepContext* context, const FileOutcome& outcome,
-                              const std::string& path, std::time_t now, const std::string& name)
-{
-    int source = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (source < 0) {
+    if (faccessat(folder, ".", W_OK | X_OK, AT_EACCESS) != 0) {
         return errno;
     }
+    int source = openat(folder, name.c_str(),
+                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (source < 0) {
+        return errno == ELOOP ? kErrorChangedSinceScan : errno;
+    }
+    struct stat status;
+    int32_t error = fstat(source, &status) != 0 ? errno
+                    : SameFile(status, identity, true) ? 0 : kErrorChangedSinceScan;
     std::string temporary;
-    struct stat status = {};
-    int32_t error = fstat(source, &status) == 0 ? 0 : errno;
     if (error == 0) {
-        error = CopyIntoQuarantine(context, source, static_cast<uint64_t>(status.st_size), &temporary);
+        error = CopyToTemporary(context, source, identity, &temporary);
     }
     close(source);
     if (error == 0) {
-        error = RenameNoReplace(temporary, InFolder(context, name));
+        error = RenameNoReplace(Folder(context), temporary, Folder(context), final);
         if (error != 0) {
-            unlink(temporary.c_str());
+            DeleteInQuarantine(context, temporary);
         }
-    }
-    if (error == 0) {
-        error = SyncQuarantineFolder(context);
-    }
-    FileOutcome recorded = outcome;
-    recorded.size = static_cast<uint64_t>(status.st_size);
-    if (error == 0) {
-        error = AppendManifest(context, ManifestLine(recorded, now, name));
-    }
-    if (error == 0 && unlink(path.c_str()) != 0) {
-        error = errno;
-        // The original stays; so that it is not held twice, its copy goes again.
-        unlink(InFolder(context, name).c_str());
     }
     return error;
 }
 
-// The file to act on: the path itself, or what a followed link names.
-int32_t ActualFile(const std::string& path, std::string* actual, struct stat* status)
+// A renamed file loses its execute permission (a copy was made so).
+void DropExecuteBits(SweepContext* context, const std::string& final, const FileIdentity& identity)
 {
-    if (lstat(path.c_str(), status) != 0) {
-        return errno;
+    int descriptor = openat(Folder(context), final.c_str(),
+                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return;
     }
-    *actual = path;
-    if (S_ISLNK(status->st_mode)) {
-        char* resolved = realpath(path.c_str(), nullptr);
-        if (resolved == nullptr) {
-            return errno;
-        }
-        *actual = resolved;
-        free(resolved);
-        if (lstat(actual->c_str(), status) != 0) {
-            return errno;
-        }
+    struct stat status;
+    if (fstat(descriptor, &status) == 0 && SameFile(status, identity, false)) {
+        fchmod(descriptor, kQuarantinedMode);
     }
-    return S_ISREG(status->st_mode) ? 0 : EINVAL;
+    close(descriptor);
 }
 
-// Unlinking needs a folder we may change: checked before anything is copied or recorded.
-int32_t FolderWritable(const std::string& path)
+// The move of the reached, checked file. RETURNS 0 or the error; the original stays unless 0
+// (or unless the very last step, its deletion, failed: then its copy stays recorded too).
+int32_t MoveScannedFile(SweepContext* context, const FileOutcome& outcome, int folder,
+                        const std::string& name, std::time_t now, const std::string& final)
 {
-    size_t cut = path.find_last_of('/');
-    std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : path.substr(0, cut);
-    return access(folder.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
+    const std::string line = ManifestLine(outcome, now, final);
+    std::string record;
+    int32_t error = WriteMoveRecord(context, line, &record);
+    if (error != 0) {
+        return error;
+    }
+    const bool oneDevice = outcome.identity.device == context->quarantineDevice;
+    bool copied = false;
+    if (oneDevice) {
+        error = RenameIntoQuarantine(context, folder, name, outcome.identity, final);
+    }
+    if (!oneDevice || error == EXDEV) {   // EXDEV: two mounts of one file system
+        error = CopyIntoQuarantine(context, folder, name, outcome.identity, final);
+        copied = error == 0;
+    }
+    if (error == 0) {
+        error = FlushQuarantineFolder(context);
+        if (error == 0) {
+            error = AppendManifest(context, line);
+        }
+        if (error != 0) {
+            // Not recorded, so not kept: the copy deleted, a renamed file put back.
+            if (copied ? DeleteInQuarantine(context, final) != 0
+                       : RenameNoReplace(Folder(context), final, folder, name) != 0) {
+                return error;   // the record stays, for the next run to write the line
+            }
+        }
+    }
+    DeleteInQuarantine(context, record);
+    if (error != 0) {
+        return error;
+    }
+    if (!copied) {
+        DropExecuteBits(context, final, outcome.identity);
+        return 0;
+    }
+    return DeleteScannedFile(context, folder, name, outcome.identity);
 }
 
 }  // namespace
 
+WorkOwner ThisProcess()
+{
+    WorkOwner self;
+    char host[256] = {};
+    if (gethostname(host, sizeof(host) - 1) == 0) {
+        self.host = HostLabel(host);
+    } else {
+        self.host = HostLabel("");
+    }
+    self.boot = BootLabel();
+    struct stat status;
+    self.space = stat("/proc/self/ns/pid", &status) == 0 ? std::to_string(status.st_ino) : "x";
+    self.processId = static_cast<uint32_t>(getpid());
+    return self;
+}
+
 int32_t PrepareQuarantine(SweepContext* context)
 {
     context->quarantineDir = context->options->moveTo;
-    int32_t error = MakeFolders(context->quarantineDir);
+    MakeFolders(context->quarantineDir);
+    int folder = open(context->quarantineDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        return errno;
+    }
     struct stat status;
-    if (error == 0 && stat(context->quarantineDir.c_str(), &status) != 0) {
-        error = errno;
+    int32_t error = fstat(folder, &status) != 0 ? errno
+                    : status.st_uid != geteuid() ? kErrorQuarantineNotOwned
+                    : (status.st_mode & (S_IWGRP | S_IWOTH)) != 0 ? kErrorQuarantineOpenToOthers
+                    : 0;
+    if (error != 0) {
+        close(folder);
+        return error;
     }
-    if (error == 0 && !S_ISDIR(status.st_mode)) {
-        error = ENOTDIR;
+    context->quarantineFolder = folder;
+    context->quarantineDevice = static_cast<uint64_t>(status.st_dev);
+    context->quarantineIndex = static_cast<uint64_t>(status.st_ino);
+    context->manifestName = ManifestName(context->self.host);
+    FinishStaleWork(context, WorkNamesIn(context), true);
+    return 0;
+}
+
+void CloseQuarantine(SweepContext* context)
+{
+    if (context->quarantineFolder >= 0) {
+        close(Folder(context));
+        context->quarantineFolder = -1;
     }
-    if (error == 0) {
-        context->quarantineDevice = static_cast<uint64_t>(status.st_dev);
-        context->quarantineIndex = static_cast<uint64_t>(status.st_ino);
-        RemoveStaleCopies(context);
-        error = access(context->quarantineDir.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
-    }
-    context->quarantineError = error;
-    return 0;   // a folder that is not usable fails each move, so every found file says so
 }
 
 void MoveToQuarantine(SweepContext* context, FileOutcome* outcome)
 {
-    std::string actual;
-    struct stat status;
-    int32_t error = context->quarantineError;
-    if (error == 0) {
-        error = ActualFile(outcome->path, &actual, &status);
-    }
-    if (error == 0) {
-        error = FolderWritable(actual);
-    }
-    std::time_t now = std::time(nullptr);
+    int folder = -1;
     std::string name;
+    int32_t error = ReachScannedFile(*outcome, &folder, &name);
+    std::time_t now = std::time(nullptr);
+    std::string final;
     if (error == 0) {
-        error = FreshName(context, now, &name);
+        error = FreshName(context, now, &final);
     }
     if (error == 0) {
-        error = static_cast<uint64_t>(status.st_dev) == context->quarantineDevice
-                    ? MoveOnOneFileSystem(context, *outcome, actual, now, name)
-                    : MoveAcrossFileSystems(context, *outcome, actual, now, name);
+        error = MoveScannedFile(context, *outcome, folder, name, now, final);
     }
-    if (error != 0) {
-        outcome->action = FoundAction::kFailed;
-        outcome->actionError = error;
-        return;
+    if (folder >= 0) {
+        close(folder);
     }
-    outcome->action = FoundAction::kMoved;
-    outcome->quarantineName = name;
+    outcome->action = error == 0 ? FoundAction::kMoved : FoundAction::kFailed;
+    outcome->actionError = error;
+    outcome->quarantineName = error == 0 ? final : std::string();
 }
 
-void RemoveFoundFile(SweepContext*, FileOutcome* outcome)
+void RemoveFoundFile(SweepContext* context, FileOutcome* outcome)
 {
-    std::string actual;
-    struct stat status;
-    int32_t error = ActualFile(outcome->path, &actual, &status);
-    if (error == 0 && unlink(actual.c_str()) != 0) {
-        error = errno;
+    int folder = -1;
+    std::string name;
+    int32_t error = ReachScannedFile(*outcome, &folder, &name);
+    if (error == 0) {
+        error = DeleteScannedFile(context, folder, name, outcome->identity);
+    }
+    if (folder >= 0) {
+        close(folder);
     }
     outcome->action = error == 0 ? FoundAction::kRemoved : FoundAction::kFailed;
     outcome->actionError = error;

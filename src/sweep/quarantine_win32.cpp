@@ -1,44 +1,209 @@
-// Quarantine and removal on Win32, in the same order as on POSIX so that a kill at any moment
-// loses nothing: on one volume the manifest line is made durable and the file renamed; across
-// volumes a temporary copy is written, flushed and checked, renamed into place, recorded, and
-// only then is the original deleted. Read-only is cleared just before a delete and put back
-// when the delete fails.
-#include "sweep/quarantine_record.h"
-#include "sweep/sweep_context.h"
+// Quarantine and removal on Win32. Others may write to the swept tree while the sweep runs:
+// the found file is opened again with DELETE access, without following a reparse point (but
+// for a file the sweep reached through a link), and with a share mode that lets nobody else
+// write, rename or delete it; it is acted on only when it is still the file scanned (volume
+// serial number, file index, size, last-write time), and then only through that handle: it is
+// renamed into the quarantine, copied from, or deleted as the open file itself. The order of
+// the steps is that of POSIX, so that a kill at any moment loses nothing: the move's manifest
+// line first written as a record; on one volume the file renamed into the quarantine; across
+// volumes (or where the rename says ERROR_NOT_SAME_DEVICE) a temporary copy written, flushed,
+// checked and renamed into place; the line appended to the manifest and flushed, the record
+// deleted, and only then a copied original deleted.
+#include "sweep/nt_file_win32.h"
+#include "sweep/quarantine_files.h"
 #include "sweep/sweep_platform.h"
 #include "sweep/wide_path_win32.h"
 
 #include <windows.h>
 
+#include <winternl.h>
+
+#include <vector>
+
 namespace {
 
-constexpr char kManifestName[] = "quarantine.tsv";
+constexpr uint32_t kMaxNameTries = 1000;
+constexpr DWORD kCopyChunk = 65536;
 
-std::string InFolder(const SweepContext* context, const std::string& name)
+HANDLE Folder(const SweepContext* context)
 {
-    std::string path = context->quarantineDir;
-    if (path.empty() || (path.back() != '\\' && path.back() != '/')) {
-        path.push_back('\\');
-    }
-    return path + name;
+    return reinterpret_cast<HANDLE>(context->quarantineFolder);
 }
 
-// The volume serial number of a file or folder (and its file index). RETURNS 0 or the error.
-DWORD VolumeOf(const std::wstring& path, DWORD* volume, uint64_t* index = nullptr)
+uint64_t Join(DWORD high, DWORD low)
 {
-    HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return GetLastError();
-    }
+    return (static_cast<uint64_t>(high) << 32) | low;
+}
+
+// Whether the open file is the one scanned: a file (no folder, and no reparse point unless
+// reached through a link) with the same volume, index, size and last-write time.
+bool SameFile(HANDLE file, const FileIdentity& identity, bool follow)
+{
     BY_HANDLE_FILE_INFORMATION information = {};
-    DWORD error = GetFileInformationByHandle(handle, &information) ? 0 : GetLastError();
-    CloseHandle(handle);
-    *volume = information.dwVolumeSerialNumber;
-    if (index != nullptr) {
-        *index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    if (!GetFileInformationByHandle(file, &information)) {
+        return false;
     }
-    return error;
+    DWORD notWanted = FILE_ATTRIBUTE_DIRECTORY | (follow ? 0 : FILE_ATTRIBUTE_REPARSE_POINT);
+    return (information.dwFileAttributes & notWanted) == 0 &&
+           information.dwVolumeSerialNumber == identity.device &&
+           Join(information.nFileIndexHigh, information.nFileIndexLow) == identity.index &&
+           Join(information.nFileSizeHigh, information.nFileSizeLow) == identity.size &&
+           Join(information.ftLastWriteTime.dwHighDateTime, information.ftLastWriteTime.dwLowDateTime) ==
+               identity.changed;
+}
+
+// The found file opened for its action: DELETE (and reading, and its attributes), shared
+// for reading only, so that nobody writes, renames or deletes it while the sweep holds it;
+// checked to be the file scanned. RETURNS 0 with *file, kErrorChangedSinceScan or the error.
+int32_t OpenScannedFile(const FileOutcome& outcome, HANDLE* file)
+{
+    std::wstring wide = ExtendedPath(outcome.path);
+    DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (outcome.follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    HANDLE opened = wide.empty() ? INVALID_HANDLE_VALUE
+                                 : CreateFileW(wide.c_str(), DELETE | GENERIC_READ | FILE_WRITE_ATTRIBUTES,
+                                               FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        return wide.empty() ? ERROR_INVALID_NAME : static_cast<int32_t>(GetLastError());
+    }
+    if (!SameFile(opened, outcome.identity, outcome.follow)) {
+        CloseHandle(opened);
+        return kErrorChangedSinceScan;
+    }
+    *file = opened;
+    return 0;
+}
+
+// The full path of a file for a rename by path: "\??\C:\..." or "\??\UNC\server\...".
+std::wstring NativePath(const std::string& path)
+{
+    std::wstring wide = ExtendedPath(path);
+    if (wide.compare(0, 4, L"\\\\?\\") == 0) {
+        wide[1] = L'?';
+    }
+    return wide;
+}
+
+bool NameTaken(SweepContext* context, const std::string& name, DWORD* error)
+{
+    HANDLE file = INVALID_HANDLE_VALUE;
+    *error = CreateRelativeFile(Folder(context), Utf8ToWide(name), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0, &file);
+    if (*error == 0) {
+        CloseHandle(file);
+        return true;
+    }
+    if (*error == ERROR_FILE_NOT_FOUND || *error == ERROR_PATH_NOT_FOUND) {
+        *error = 0;
+    }
+    return false;
+}
+
+// A quarantine name that nothing holds yet. RETURNS 0 with *name, or the error.
+int32_t FreshName(SweepContext* context, std::time_t now, std::string* name)
+{
+    for (uint32_t tries = 0; tries < kMaxNameTries; ++tries) {
+        *name = QuarantineName(now, context->self.host, context->self.processId,
+                               context->quarantineCounter.fetch_add(1) + 1);
+        DWORD error = 0;
+        if (!NameTaken(context, *name, &error)) {
+            return static_cast<int32_t>(error);
+        }
+    }
+    return ERROR_ALREADY_EXISTS;
+}
+
+// Copies the open, checked file into a new temporary file in the quarantine (created
+// exclusively: never through a link put at its name), flushed; the copy must hold as many
+// bytes as the file had when scanned. RETURNS 0 with *copy open (to be renamed), or the
+// error (the temporary deleted).
+int32_t CopyToTemporary(SweepContext* context, HANDLE source, const FileIdentity& identity, HANDLE* copy)
+{
+    int32_t error = kQuarantineNameTaken;
+    QuarantineFile target = kNoQuarantineFile;
+    for (uint32_t tries = 0; tries < kMaxNameTries && error == kQuarantineNameTaken; ++tries) {
+        error = OpenInQuarantine(context, NextWorkName(context, kCopySuffix), QuarantineOpen::kCreateNew,
+                                 &target);
+    }
+    if (error != 0) {
+        return error;
+    }
+    std::vector<char> chunk(kCopyChunk);
+    uint64_t copied = 0;
+    for (;;) {
+        uint32_t got = 0;
+        error = ReadQuarantineFile(reinterpret_cast<QuarantineFile>(source), copied, chunk.data(),
+                                   kCopyChunk, &got);
+        if (error != 0 || got == 0) {
+            break;
+        }
+        error = WriteQuarantineFile(target, chunk.data(), got);
+        if (error != 0) {
+            break;
+        }
+        copied += got;
+    }
+    uint64_t size = 0;
+    if (error == 0) {
+        error = FlushQuarantineFile(target);
+    }
+    if (error == 0 && (QuarantineFileSize(target, &size) != 0 || size != copied || copied != identity.size)) {
+        error = ERROR_WRITE_FAULT;   // the copy is not the whole file as it was scanned
+    }
+    if (error != 0) {
+        DeleteOpenFile(reinterpret_cast<HANDLE>(target));
+        CloseQuarantineFile(target);
+        return error;
+    }
+    *copy = reinterpret_cast<HANDLE>(target);
+    return 0;
+}
+
+// The move of the opened, checked file. RETURNS 0 or the error; the original stays unless 0
+// (or unless the very last step, its deletion, failed: then its copy stays recorded too).
+int32_t MoveScannedFile(SweepContext* context, const FileOutcome& outcome, HANDLE file,
+                        std::time_t now, const std::string& final)
+{
+    const std::string line = ManifestLine(outcome, now, final);
+    std::string record;
+    int32_t error = WriteMoveRecord(context, line, &record);
+    if (error != 0) {
+        return error;
+    }
+    const std::wstring finalName = Utf8ToWide(final);
+    const bool oneVolume = outcome.identity.device == context->quarantineDevice;
+    bool copied = false;
+    if (oneVolume) {
+        error = static_cast<int32_t>(RenameOpenFile(file, Folder(context), finalName));
+    }
+    if (!oneVolume || error == ERROR_NOT_SAME_DEVICE) {   // two shares of one server volume
+        HANDLE copy = INVALID_HANDLE_VALUE;
+        error = CopyToTemporary(context, file, outcome.identity, &copy);
+        if (error == 0) {
+            error = static_cast<int32_t>(RenameOpenFile(copy, Folder(context), finalName));
+            if (error != 0) {
+                DeleteOpenFile(copy);
+            }
+            CloseHandle(copy);
+        }
+        copied = error == 0;
+    }
+    if (error == 0) {
+        FlushQuarantineFolder(context);
+        error = AppendManifest(context, line);
+        if (error != 0) {
+            // Not recorded, so not kept: the copy deleted, a renamed file put back.
+            const std::string& place = outcome.ownPath.empty() ? outcome.path : outcome.ownPath;
+            if (copied ? DeleteInQuarantine(context, final) != 0
+                       : RenameOpenFile(file, nullptr, NativePath(place)) != 0) {
+                return error;   // the record stays, for the next run to write the line
+            }
+        }
+    }
+    DeleteInQuarantine(context, record);
+    if (error != 0 || !copied) {
+        return error;
+    }
+    return static_cast<int32_t>(DeleteOpenFile(file));
 }
 
 // Every missing folder of the path, from the top.
@@ -51,214 +216,110 @@ void MakeFolders(const std::string& path)
     }
 }
 
-void RemoveStaleCopies(const SweepContext* context)
+// The names of the work files in the quarantine folder.
+std::vector<std::string> WorkNamesIn(const SweepContext* context)
 {
+    std::vector<std::string> names;
+    std::string pattern = context->quarantineDir;
+    if (pattern.empty() || (pattern.back() != '\\' && pattern.back() != '/')) {
+        pattern.push_back('\\');
+    }
     WIN32_FIND_DATAW entry;
-    std::wstring pattern = ExtendedPath(InFolder(context, ".purgekit-*.tmp"));
-    HANDLE find = FindFirstFileW(pattern.c_str(), &entry);
+    HANDLE find = FindFirstFileW(ExtendedPath(pattern + ".purgekit-*").c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE) {
-        return;
+        return names;
     }
     do {
-        std::string name = WideToUtf8(entry.cFileName, wcslen(entry.cFileName));
-        uint32_t processId = 0;
-        if (!ParseTemporaryName(name, &processId)) {
-            continue;
-        }
-        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-        if (process != nullptr) {
-            CloseHandle(process);
-            continue;   // its run goes on
-        }
-        std::wstring stale = ExtendedPath(InFolder(context, name));
-        SetFileAttributesW(stale.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(stale.c_str());
+        names.push_back(WideToUtf8(entry.cFileName, wcslen(entry.cFileName)));
     } while (FindNextFileW(find, &entry));
     FindClose(find);
-}
-
-DWORD AppendManifest(SweepContext* context, const std::string& line)
-{
-    std::lock_guard<std::mutex> hold(context->manifestLock);
-    HANDLE file = CreateFileW(ExtendedPath(InFolder(context, kManifestName)).c_str(), FILE_APPEND_DATA,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return GetLastError();
-    }
-    DWORD written = 0;
-    DWORD error = 0;
-    if (!WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
-        error = GetLastError();
-    } else if (written != line.size()) {
-        error = ERROR_WRITE_FAULT;
-    } else if (!FlushFileBuffers(file)) {
-        error = GetLastError();
-    }
-    CloseHandle(file);
-    return error;
-}
-
-// A fresh name in the quarantine folder that nothing holds yet. RETURNS 0 with *name, or the
-// error that keeps any name there from being used.
-DWORD FreshName(SweepContext* context, std::time_t now, std::string* name)
-{
-    for (;;) {
-        *name = QuarantineName(now, GetCurrentProcessId(), context->quarantineCounter.fetch_add(1) + 1);
-        if (GetFileAttributesW(ExtendedPath(InFolder(context, *name)).c_str()) == INVALID_FILE_ATTRIBUTES) {
-            DWORD error = GetLastError();
-            return error == ERROR_FILE_NOT_FOUND ? 0 : error;
-        }
-    }
-}
-
-// Deletes a file, clearing read-only first and putting the attributes back on failure.
-DWORD DeleteClearingReadOnly(const std::wstring& path)
-{
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-    }
-    if (DeleteFileW(path.c_str())) {
-        return 0;
-    }
-    DWORD error = GetLastError();
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        SetFileAttributesW(path.c_str(), attributes);
-    }
-    return error;
-}
-
-DWORD MoveOnOneVolume(SweepContext* context, const FileOutcome& outcome, const std::wstring& from,
-                      std::time_t now, const std::string& name)
-{
-    DWORD error = AppendManifest(context, ManifestLine(outcome, now, name));
-    if (error == 0 && !MoveFileExW(from.c_str(), ExtendedPath(InFolder(context, name)).c_str(),
-                                   MOVEFILE_WRITE_THROUGH)) {
-        error = GetLastError();
-    }
-    return error;
-}
-
-// The copy into a temporary name, flushed and its size checked against the original's.
-DWORD CopyIntoQuarantine(SweepContext* context, const std::wstring& from, uint64_t size,
-                         std::wstring* temporary)
-{
-    for (;;) {
-        *temporary = ExtendedPath(InFolder(context, TemporaryName(GetCurrentProcessId(),
-                                                                  context->quarantineCounter.fetch_add(1) + 1)));
-        if (CopyFileW(from.c_str(), temporary->c_str(), TRUE)) {
-            break;
-        }
-        DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-            return error;
-        }
-    }
-    SetFileAttributesW(temporary->c_str(), FILE_ATTRIBUTE_NORMAL);
-    HANDLE copy = CreateFileW(temporary->c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD error = copy == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-    LARGE_INTEGER copied = {};
-    if (error == 0 && !FlushFileBuffers(copy)) {
-        error = GetLastError();
-    }
-    if (error == 0 && !GetFileSizeEx(copy, &copied)) {
-        error = GetLastError();
-    }
-    if (error == 0 && static_cast<uint64_t>(copied.QuadPart) != size) {
-        error = ERROR_WRITE_FAULT;   // not the whole file as it was measured
-    }
-    if (copy != INVALID_HANDLE_VALUE) {
-        CloseHandle(copy);
-    }
-    if (error != 0) {
-        DeleteFileW(temporary->c_str());
-    }
-    return error;
-}
-
-DWORD MoveAcrossVolumes(SweepContext* context, const FileOutcome& outcome, const std::wstring& from,
-                        std::time_t now, const std::string& name)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!GetFileAttributesExW(from.c_str(), GetFileExInfoStandard, &data)) {
-        return GetLastError();
-    }
-    FileOutcome recorded = outcome;
-    recorded.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    std::wstring temporary;
-    std::wstring target = ExtendedPath(InFolder(context, name));
-    DWORD error = CopyIntoQuarantine(context, from, recorded.size, &temporary);
-    if (error == 0 && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
-        error = GetLastError();
-        DeleteFileW(temporary.c_str());
-    }
-    if (error == 0) {
-        error = AppendManifest(context, ManifestLine(recorded, now, name));
-    }
-    if (error == 0) {
-        error = DeleteClearingReadOnly(from);
-        if (error != 0) {
-            DeleteFileW(target.c_str());   // the original stays: it is not held twice
-        }
-    }
-    return error;
+    return names;
 }
 
 }  // namespace
+
+WorkOwner ThisProcess()
+{
+    WorkOwner self;
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    self.host = HostLabel(GetComputerNameW(name, &length) ? WideToUtf8(name, length) : std::string());
+    self.processId = GetCurrentProcessId();
+    return self;
+}
 
 int32_t PrepareQuarantine(SweepContext* context)
 {
     context->quarantineDir = context->options->moveTo;
     MakeFolders(context->quarantineDir);
-    std::wstring folder = ExtendedPath(context->quarantineDir);
-    DWORD attributes = GetFileAttributesW(folder.c_str());
-    DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError()
-                  : (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ? ERROR_DIRECTORY : 0;
-    DWORD volume = 0;
-    uint64_t index = 0;
-    if (error == 0) {
-        error = VolumeOf(folder, &volume, &index);
+    std::wstring wide = ExtendedPath(context->quarantineDir);
+    DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return wide.empty() ? ERROR_INVALID_NAME : static_cast<int32_t>(GetLastError());
     }
-    if (error == 0) {
-        context->quarantineDevice = volume;
-        context->quarantineIndex = index;
-        RemoveStaleCopies(context);
+    // Held open without FILE_SHARE_DELETE: nobody renames or deletes the folder meanwhile.
+    HANDLE folder = CreateFileW(wide.c_str(), FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE |
+                                              FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) {
+        return static_cast<int32_t>(GetLastError());
     }
-    context->quarantineError = static_cast<int32_t>(error);
-    return 0;   // a folder that is not usable fails each move, so every found file says so
+    BY_HANDLE_FILE_INFORMATION information = {};
+    int32_t error = !GetFileInformationByHandle(folder, &information) ? static_cast<int32_t>(GetLastError())
+                    // (Wine shows a link by the path's attributes only)
+                    : ((information.dwFileAttributes | attributes) & FILE_ATTRIBUTE_REPARSE_POINT) != 0
+                        ? kErrorQuarantineLink
+                    : (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ? ERROR_DIRECTORY
+                    : 0;
+    if (error != 0) {
+        CloseHandle(folder);
+        return error;
+    }
+    context->quarantineFolder = reinterpret_cast<intptr_t>(folder);
+    context->quarantineDevice = information.dwVolumeSerialNumber;
+    context->quarantineIndex = Join(information.nFileIndexHigh, information.nFileIndexLow);
+    context->manifestName = ManifestName(context->self.host);
+    FinishStaleWork(context, WorkNamesIn(context), false);
+    return 0;
+}
+
+void CloseQuarantine(SweepContext* context)
+{
+    if (context->quarantineFolder != -1) {
+        CloseHandle(Folder(context));
+        context->quarantineFolder = -1;
+    }
 }
 
 void MoveToQuarantine(SweepContext* context, FileOutcome* outcome)
 {
-    std::wstring from = ExtendedPath(outcome->path);
-    DWORD error = static_cast<DWORD>(context->quarantineError);
-    DWORD volume = 0;
-    if (error == 0) {
-        error = VolumeOf(from, &volume);
-    }
+    HANDLE file = INVALID_HANDLE_VALUE;
+    int32_t error = OpenScannedFile(*outcome, &file);
     std::time_t now = std::time(nullptr);
-    std::string name;
+    std::string final;
     if (error == 0) {
-        error = FreshName(context, now, &name);
+        error = FreshName(context, now, &final);
     }
     if (error == 0) {
-        error = volume == context->quarantineDevice ? MoveOnOneVolume(context, *outcome, from, now, name)
-                                                    : MoveAcrossVolumes(context, *outcome, from, now, name);
+        error = MoveScannedFile(context, *outcome, file, now, final);
     }
-    if (error != 0) {
-        outcome->action = FoundAction::kFailed;
-        outcome->actionError = static_cast<int32_t>(error);
-        return;
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
     }
-    outcome->action = FoundAction::kMoved;
-    outcome->quarantineName = name;
+    outcome->action = error == 0 ? FoundAction::kMoved : FoundAction::kFailed;
+    outcome->actionError = error;
+    outcome->quarantineName = error == 0 ? final : std::string();
 }
 
 void RemoveFoundFile(SweepContext*, FileOutcome* outcome)
 {
-    DWORD error = DeleteClearingReadOnly(ExtendedPath(outcome->path));
+    HANDLE file = INVALID_HANDLE_VALUE;
+    int32_t error = OpenScannedFile(*outcome, &file);
+    if (error == 0) {
+        error = static_cast<int32_t>(DeleteOpenFile(file));
+        CloseHandle(file);
+    }
     outcome->action = error == 0 ? FoundAction::kRemoved : FoundAction::kFailed;
-    outcome->actionError = static_cast<int32_t>(error);
+    outcome->actionError = error;
 }

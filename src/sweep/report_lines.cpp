@@ -36,7 +36,7 @@ void FormatJsonOutcome(const FileOutcome& outcome, std::string* out)
     if (outcome.error != 0) {
         out->append("{\"type\":\"error\",\"path\":");
         AppendJsonString(out, outcome.path);
-        AppendJsonField(out, "error", ErrorText(outcome.error));
+        AppendJsonField(out, "error", ReasonText(outcome.error));
         out->append("}\n");
         return;
     }
@@ -68,7 +68,7 @@ void FormatJsonOutcome(const FileOutcome& outcome, std::string* out)
         break;
     case FoundAction::kFailed:
         out->append(",\"action\":\"failed\"");
-        AppendJsonField(out, "error", ErrorText(outcome.actionError));
+        AppendJsonField(out, "error", ReasonText(outcome.actionError));
         break;
     case FoundAction::kNone:
         break;
@@ -80,7 +80,7 @@ void FormatTextOutcome(const SweepOptions& options, const FileOutcome& outcome, 
                        std::string* err)
 {
     if (outcome.error != 0) {
-        err->append(outcome.path + ": ERROR: " + ErrorText(outcome.error) + "\n");
+        err->append(outcome.path + ": ERROR: " + ReasonText(outcome.error) + "\n");
         return;
     }
     if (outcome.variants == 0) {
@@ -103,7 +103,7 @@ void FormatTextOutcome(const SweepOptions& options, const FileOutcome& outcome, 
         out->append(outcome.path + ": removed\n");
         break;
     case FoundAction::kFailed:
-        err->append(outcome.path + ": ERROR: " + ErrorText(outcome.actionError) + "\n");
+        err->append(outcome.path + ": ERROR: " + ReasonText(outcome.actionError) + "\n");
         break;
     case FoundAction::kNone:
         break;
@@ -111,6 +111,17 @@ void FormatTextOutcome(const SweepOptions& options, const FileOutcome& outcome, 
 }
 
 }  // namespace
+
+std::string ReasonText(int32_t error)
+{
+    switch (error) {
+    case kErrorChangedSinceScan: return "changed since it was scanned";
+    case kErrorQuarantineNotOwned: return "not owned by the user running the sweep";
+    case kErrorQuarantineOpenToOthers: return "writable by group or others";
+    case kErrorQuarantineLink: return "a link or junction (reparse point)";
+    default: return ErrorText(error);
+    }
+}
 
 void FormatOutcome(const SweepOptions& options, const FileOutcome& outcome, std::string* out,
                    std::string* err)

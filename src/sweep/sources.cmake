@@ -8,6 +8,7 @@ set(PURGEKIT_SWEEP_SOURCES
   ${purgekit_sweep_dir}/match_sets.cpp
   ${purgekit_sweep_dir}/options.cpp
   ${purgekit_sweep_dir}/printer.cpp
+  ${purgekit_sweep_dir}/quarantine_manifest.cpp
   ${purgekit_sweep_dir}/quarantine_record.cpp
   ${purgekit_sweep_dir}/report_lines.cpp
   ${purgekit_sweep_dir}/sweep_run.cpp
@@ -18,12 +19,16 @@ set(PURGEKIT_SWEEP_SOURCES
 )
 set(PURGEKIT_SWEEP_POSIX_SOURCES
   ${purgekit_sweep_dir}/console_posix.cpp
+  ${purgekit_sweep_dir}/found_file_posix.cpp
+  ${purgekit_sweep_dir}/quarantine_files_posix.cpp
   ${purgekit_sweep_dir}/quarantine_posix.cpp
   ${purgekit_sweep_dir}/scan_file_posix.cpp
   ${purgekit_sweep_dir}/walk_posix.cpp
 )
 set(PURGEKIT_SWEEP_WIN32_SOURCES
   ${purgekit_sweep_dir}/console_win32.cpp
+  ${purgekit_sweep_dir}/nt_file_win32.cpp
+  ${purgekit_sweep_dir}/quarantine_files_win32.cpp
   ${purgekit_sweep_dir}/quarantine_win32.cpp
   ${purgekit_sweep_dir}/scan_file_win32.cpp
   ${purgekit_sweep_dir}/walk_win32.cpp

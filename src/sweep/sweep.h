@@ -24,6 +24,13 @@ constexpr int32_t kOptionsUsage = -2;   // a usage error: the usage goes to stde
 constexpr int32_t kOptionsHelp = 1;     // --help: the usage goes to stdout
 constexpr int32_t kOptionsVersion = 2;  // --version
 
+// The sweep's own reasons for a failed action, beside the platform's error numbers (never
+// negative); their texts come from ReasonText.
+constexpr int32_t kErrorChangedSinceScan = -100;        // "changed since it was scanned"
+constexpr int32_t kErrorQuarantineNotOwned = -101;      // the --move folder is someone else's
+constexpr int32_t kErrorQuarantineOpenToOthers = -102;  // group or others may write in it
+constexpr int32_t kErrorQuarantineLink = -103;          // a reparse point (link, junction)
+
 constexpr uint32_t kVariantCount = 3;
 constexpr uint32_t kMaxThreads = 64;
 
@@ -43,6 +50,16 @@ struct SweepOptions {
     bool remove = false;
 };
 
+// Who a scanned file is, taken from the open file while it is scanned, so that an action
+// later reaches that very file or none. On Win32: the volume serial number, the file index,
+// the size and the last-write time (FILETIME units).
+struct FileIdentity {
+    uint64_t device = 0;   // st_dev
+    uint64_t index = 0;    // st_ino
+    uint64_t size = 0;
+    uint64_t changed = 0;  // st_ctim in nanoseconds
+};
+
 // What became of a found file.
 enum class FoundAction { kNone, kMoved, kRemoved, kFailed };
 
@@ -51,6 +68,11 @@ struct FileOutcome {
     std::string path;
     uint64_t size = 0;
     bool scanned = false;       // a regular file that was read
+    bool follow = false;        // reached through a link the sweep follows (WorkItem::follow)
+    FileIdentity identity;      // of the file read
+    // The file's own full path, as an action reaches it without links (POSIX; on Win32 when
+    // the system tells it); filled for a found file when --move or --remove is given.
+    std::string ownPath;
     int32_t error = 0;          // the platform's error number, when it could not be read
     uint32_t variants = 0;      // bit i: set i (A, C, E) found
     FoundAction action = FoundAction::kNone;
@@ -96,6 +118,8 @@ bool IsExcluded(const SweepOptions& options, const std::string& path);
 void FormatOutcome(const SweepOptions& options, const FileOutcome& outcome, std::string* out,
                    std::string* err);
 // An error about a path that is not a file's outcome (a folder, a list): text or JSON.
+// The text of an error number, the sweep's own reasons included.
+std::string ReasonText(int32_t error);
 void FormatPathError(const SweepOptions& options, const std::string& path, int32_t error,
                      std::string* out, std::string* err);
 void FormatSummary(const SweepOptions& options, uint64_t scanned, uint64_t found, uint64_t errors,

@@ -2,6 +2,7 @@
 // line, and the platform's pieces that serve them.
 #pragma once
 
+#include "sweep/quarantine_record.h"
 #include "sweep/sweep.h"
 #include "sweep/work_queue.h"
 
@@ -30,11 +31,15 @@ struct SweepContext {
     bool progressWanted = false;
     std::string currentFolder;   // under outputLock
 
-    // Quarantine (--move).
+    // Quarantine (--move): the folder opened once, checked, and every file in it reached
+    // relative to it.
     std::string quarantineDir;   // as given
+    intptr_t quarantineFolder = -1;   // its descriptor on POSIX, its HANDLE on Win32
     uint64_t quarantineDevice = 0;
     uint64_t quarantineIndex = 0;   // the folder's inode (file index): never walked into
-    int32_t quarantineError = 0;  // the folder could not be made ready: every move fails so
+    int32_t quarantineError = 0;    // always 0 once the sweep runs: an unusable folder is refused
+    WorkOwner self;                 // this host and process, as work files name them
+    std::string manifestName;       // this host's manifest
     std::mutex manifestLock;
     std::atomic<uint32_t> quarantineCounter{0};
 };

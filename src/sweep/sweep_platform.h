@@ -18,13 +18,18 @@ void WalkPath(SweepContext* context, const std::string& path);
 void ScanFile(SweepContext* context, const WorkItem& item, uint8_t* buffer, FileOutcome* outcome);
 
 // quarantine_*.cpp
-// Creates the quarantine folder when missing and clears what killed runs left. RETURNS 0 or
-// the error number.
+// This host and process, as the names of work files give them.
+WorkOwner ThisProcess();
+// Opens the quarantine folder (made with its missing parents, mode 0700, when missing),
+// refuses one that others could use against the sweep, and finishes what killed runs of this
+// host left there. RETURNS 0, or why the folder is refused: the sweep then does not start.
 int32_t PrepareQuarantine(SweepContext* context);
-// Moves the found file into the quarantine: outcome->action kMoved with quarantineName, or
-// kFailed with actionError, the original where it was.
+void CloseQuarantine(SweepContext* context);
+// Moves the found file into the quarantine, if it is still the file scanned: outcome->action
+// kMoved with quarantineName, or kFailed with actionError, the original where it was.
 void MoveToQuarantine(SweepContext* context, FileOutcome* outcome);
-// Deletes the found file (read-only cleared first on Win32): kRemoved or kFailed.
+// Deletes the found file, if it is still the file scanned (read-only cleared first on Win32,
+// through the open file): kRemoved or kFailed.
 void RemoveFoundFile(SweepContext* context, FileOutcome* outcome);
 
 // console_*.cpp

@@ -163,11 +163,17 @@ int RunSweep(const SweepOptions& options)
     context.started = std::chrono::steady_clock::now();
     BuildVariantSets(context.sets);
     context.progressWanted = !options.quiet && StderrIsTerminal();
+    if (options.haveMove || options.remove) {
+        context.self = ThisProcess();
+    }
     if (options.haveMove) {
+        // A folder others could use against the sweep is refused before anything is scanned,
+        // on stderr whatever the output format.
         int32_t error = PrepareQuarantine(&context);
         if (error != 0) {
-            ReportPathError(&context, options.moveTo, error);
-            FlushOutput(&context);
+            std::string message = options.moveTo + ": ERROR: quarantine folder refused: " +
+                                  ReasonText(error) + "\n";
+            WriteStream(2, message.data(), message.size());
             return kExitError;
         }
     }
@@ -220,6 +226,9 @@ int RunSweep(const SweepOptions& options)
         PrintBlock(&context, summary, std::string());
     }
     FlushOutput(&context);
+    if (options.haveMove) {
+        CloseQuarantine(&context);
+    }
     if (found > 0) {
         return kExitFound;
     }

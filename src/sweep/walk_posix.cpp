@@ -34,6 +34,7 @@ struct Walk {
     std::vector<Frame> stack;
     size_t firstOpen;   // frames below this one are closed
     dev_t rootDevice;
+    std::string ownWorkPrefix;   // of the names this sweep gives found files it deletes
 };
 
 // The next entry of the frame other than "." and "..". RETURNS false at the end, with
@@ -169,7 +170,9 @@ void VisitEntry(Walk* walk, unsigned char type)
 
 void WalkFolder(SweepContext* context, const std::string& root)
 {
-    Walk walk{context, root, {}, 0, 0};
+    const SweepOptions& options = *context->options;
+    Walk walk{context, root, {}, 0, 0,
+              options.haveMove || options.remove ? WorkPrefix(context->self) : std::string()};
     EnterFolder(&walk, true);
     while (!walk.stack.empty()) {
         Frame& top = walk.stack.back();
@@ -192,8 +195,10 @@ void WalkFolder(SweepContext* context, const std::string& root)
             walk.path.push_back('/');
         }
         walk.path += entry.name;
-        if (IsExcluded(*context->options, walk.path)) {
-            continue;
+        if (IsExcluded(*context->options, walk.path) ||
+            (!walk.ownWorkPrefix.empty() && entry.name.compare(0, walk.ownWorkPrefix.size(),
+                                                              walk.ownWorkPrefix) == 0)) {
+            continue;   // excluded, or a found file this sweep is deleting right now
         }
         VisitEntry(&walk, entry.type);
     }

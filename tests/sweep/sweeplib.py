@@ -11,6 +11,7 @@ import json
 import os
 import re
 import shutil
+import socket
 import struct
 import subprocess
 import sys
@@ -232,6 +233,14 @@ class TempTree:
         self.mounts.append(folder)
         return True
 
+    def mount_bind(self, source, folder):
+        """`source` mounted again at `folder`: one file system, two mounts."""
+        os.makedirs(folder, exist_ok=True)
+        if subprocess.run(["mount", "--bind", source, folder], stderr=subprocess.DEVNULL).returncode != 0:
+            return False
+        self.mounts.append(folder)
+        return True
+
     def __exit__(self, *unused):
         for folder in reversed(self.mounts):
             subprocess.run(["umount", "-l", folder])
@@ -239,6 +248,27 @@ class TempTree:
                        stderr=subprocess.DEVNULL)
         subprocess.run(["chmod", "-R", "u+rwx", self.path], stderr=subprocess.DEVNULL)
         subprocess.run(["rm", "-rf", "--one-file-system", self.path])
+
+
+def host_label():
+    """This host's name as the sweep puts it in the names it writes."""
+    kept = "abcdefghijklmnopqrstuvwxyz0123456789._-"
+    label = "".join(c if c in kept else "_" for c in socket.gethostname().lower())[:64]
+    return label or "unknown"
+
+
+def manifest_name():
+    return "quarantine-%s.tsv" % host_label()
+
+
+def work_prefix(pid, host=None, boot=None, space=None):
+    """The start of the names of the work files of sweep `pid` (host, boot, PID namespace and
+    pid; this system's unless given)."""
+    if boot is None:
+        with open("/proc/sys/kernel/random/boot_id") as f:
+            boot = f.read()[:8]
+    space = os.stat("/proc/self/ns/pid").st_ino if space is None else space
+    return ".purgekit-%s-%s-%s-%d-" % (host or host_label(), boot, space, pid)
 
 
 def main(test_classes):

@@ -2,7 +2,8 @@
 """The sweep over a hostile tree: unreadable files and folders (swept as an unprivileged user,
 since root reads everything), files that vanish or shrink while it runs, FIFOs, sockets and
 device nodes, symbolic links and their loops, a very deep tree, names that are not UTF-8 or not
-ASCII, and another file system mounted below the swept folder.
+ASCII, another file system mounted below the swept folder, and an adversary who swaps a found
+file or its folder for a link the moment the sweep has read it.
 
 test_hostile.py PURGEKIT_SCAN [SAMPLES_DIR]
 """
@@ -11,6 +12,7 @@ import random
 import re
 import resource
 import socket
+import subprocess
 import threading
 import unittest
 
@@ -19,6 +21,9 @@ from sweeplib import (OpenWatch, TempTree, json_found, main, read_json_lines, ru
 
 DENIED = b"Permission denied"
 NO_FILE = b"No such file or directory"
+
+
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def low_file_limit():
@@ -227,6 +232,7 @@ class HostileTree(unittest.TestCase):
             (b"control-\x01\x1f\x7f.exe", c, "C"),
             (b"quote\"back\\slash.exe", e, "E"),
             (b"line\nbreak.exe", a, "A"),
+            (b"carriage\rreturn.exe", c, "C"),
             (b"utf8-surrogate-\xed\xa0\x80.exe", c, "C"),
             (b"overlong-\xc0\xaf.exe", e, "E"),
             (b"cut-\xe6\x97.exe", a, "A"),
@@ -243,13 +249,14 @@ class HostileTree(unittest.TestCase):
                 self.assertIn(b"\n" + path + b": TROJ_VORN." + variant.encode() + b" FOUND\n",
                               b"\n" + stdout)
             self.assertIn(b"\n" + root + b"/four-bytes-\xf0\x9f\x98\x80.exe: OK\n", b"\n" + stdout)
-            self.assertEqual(split_text(stdout)[1], (11, 10, 0))
+            self.assertEqual(split_text(stdout)[1], (12, 11, 0))
         with self.subTest("JSON: valid UTF-8 on every line, the bytes come back"):
             status, stdout, stderr = run(self.program, ["--json", root])
             objects, summary = read_json_lines(self, stdout)
             self.assertEqual((status, stderr, json_found(objects)), (1, b"", expected))
             self.assertIn(b"caf\xc3\xa9-\xe6\x97\xa5\xe6\x9c\xac.exe", stdout)   # UTF-8 kept
             for escape in (rb"bad-\udcff\udcfe.exe", rb"tab\there.exe", rb"line\nbreak.exe",
+                           rb"carriage\rreturn.exe",
                            rb"control-\u0001\u001f", rb"quote\"back\\slash.exe",
                            rb"\udced\udca0\udc80.exe", rb"\udcc0\udcaf.exe", rb"cut-\udce6\udc97.exe"):
                 self.assertIn(escape.lower(), stdout.lower())
@@ -271,6 +278,51 @@ class HostileTree(unittest.TestCase):
         for name, args, lines, counts in rows:
             with self.subTest(name):
                 self.assertEqual(self.sweep(["-i"] + args), (1, lines, counts, []))
+
+
+    def test_adversary_who_wins_every_race(self):
+        """The moment the scan closes a found file, the adversary swaps it for a link to a
+        victim or for a new file, or swaps its folder for a link to a folder holding an
+        innocent file of the same name. Whatever the action, the sweep acts on nothing:
+        the victims are neither deleted, moved nor changed, nothing enters the quarantine,
+        and the file is reported as changed since it was scanned."""
+        hook = self.tree.join("close_hook.so")
+        subprocess.run(["cc", "-shared", "-fPIC", "-o", hook, os.path.join(HERE, "close_hook.c"), "-ldl"],
+                       check=True)
+        swaps = {"the file, for a link to a victim": 'rm "$F" && ln -s "$V/worm.exe" "$F"',
+                 "the file, for a new file": 'rm "$F" && echo innocent > "$F"',
+                 "its folder, for a link to a victim folder":
+                 'mv "${F%/*}" "${F%/*}.away" && ln -s "$V" "${F%/*}"'}
+        for action in ("--remove", "--move same", "--move across"):
+            for swap, command in swaps.items():
+                with self.subTest(action=action, swap=swap):
+                    run_tree = TempTree("/dev/shm" if action == "--move across" else None)
+                    self.addCleanup(run_tree.__exit__)
+                    found, victims = run_tree.join("tree", "dir", "worm.exe"), run_tree.join("victims")
+                    write(found, standin("A", self.samples))
+                    write(os.path.join(victims, "worm.exe"), b"innocent victim\n")
+                    before = os.stat(os.path.join(victims, "worm.exe"))
+                    quarantine = run_tree.join("q") if action == "--move same" else self.tree.join(swap)
+                    args = ["--json", "-j", "1"] + (["--move", quarantine] if "move" in action
+                                                    else ["--remove"])
+                    env = dict(os.environ, LD_PRELOAD=hook, RACE_FILE=found, RACE_SWAP=command,
+                               F=found, V=victims)
+                    done = subprocess.run([self.program] + args + [run_tree.join("tree")], env=env,
+                                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
+                    objects, summary = read_json_lines(self, done.stdout)
+                    self.assertEqual((done.returncode, done.stderr, summary["errors"]), (1, b"", 1))
+                    self.assertEqual([(o["action"], o["error"]) for o in objects],
+                                     [("failed", "changed since it was scanned")])
+                    after = os.stat(os.path.join(victims, "worm.exe"))
+                    self.assertEqual((after.st_ino, after.st_mtime_ns, after.st_mode),
+                                     (before.st_ino, before.st_mtime_ns, before.st_mode))
+                    with open(os.path.join(victims, "worm.exe"), "rb") as f:
+                        self.assertEqual(f.read(), b"innocent victim\n")
+                    if swap == "the file, for a new file":
+                        self.assertEqual(open(found, "rb").read(), b"innocent\n")
+                    self.assertEqual(sorted(os.listdir(os.path.dirname(found))), ["worm.exe"])
+                    if "move" in action:   # nothing kept, no manifest line
+                        self.assertEqual(os.listdir(quarantine), [])
 
 
 if __name__ == "__main__":

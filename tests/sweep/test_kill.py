@@ -2,7 +2,8 @@
 """A sweep killed (SIGKILL) at random moments while it moves many found files across file
 systems loses nothing: after every kill each file is whole (same SHA-256) in its place or in
 the quarantine, no file under a final quarantine name is partial, every manifest line names a
-whole file; a new run then finishes the job and clears the temporary copies.
+whole file; a new run then finishes the job, writes the lines a kill kept from the manifest
+and clears the temporary copies and records.
 
 The originals lie on /dev/shm (tmpfs), the quarantine on the disk that holds /tmp, so each move
 is a copy flushed to disk; some originals are 20 MB so that copying takes time. Round 0 times an
@@ -19,7 +20,7 @@ import subprocess
 import time
 import unittest
 
-from sweeplib import TempTree, main, sha256, standin, write
+from sweeplib import TempTree, main, manifest_name, sha256, standin, write
 
 FILES = 200
 LARGE_EVERY = 40            # every 40th file is large
@@ -67,11 +68,12 @@ class KilledDuringMoves(unittest.TestCase):
                 digest = self.digests_of_names[name]
                 digests[digest] = digests.get(digest, 0) + 1
             else:
-                self.assertTrue(name == "quarantine.tsv" or re.fullmatch(r"\.purgekit-\d+-\d+\.tmp", name),
+                self.assertTrue(name == manifest_name() or
+                                re.fullmatch(r"\.purgekit-.*-\d+\.(tmp|rec)", name),
                                 "unexpected file in the quarantine: %r" % name)
         manifest = []
-        if "quarantine.tsv" in names:
-            with open(os.path.join(quarantine, "quarantine.tsv"), "rb") as f:
+        if manifest_name() in names:
+            with open(os.path.join(quarantine, manifest_name()), "rb") as f:
                 manifest = f.read().split(b"\n")
             self.assertEqual(manifest.pop(), b"", "the manifest's last line is cut")
         return digests, [line.split(b"\t") for line in manifest]
@@ -88,7 +90,7 @@ class KilledDuringMoves(unittest.TestCase):
             else:
                 self.assertIn(digest, digests, "%s: %s is lost" % (when, path))
         for row in manifest:
-            self.assertEqual(len(row), 5, "%s: manifest line %r" % (when, row))
+            self.assertEqual(len(row), 6, "%s: manifest line %r" % (when, row))
             self.assertIn(row[4].decode(), self.digests_of_names,
                           "%s: the manifest names a missing file" % when)
             self.assertEqual(self.digests_of_names[row[4].decode()], planted[row[0].decode()])
@@ -130,8 +132,12 @@ class KilledDuringMoves(unittest.TestCase):
             self.assertIn(status, (0, 1), stderr)
             self.assertEqual(stderr, b"")
             self.assertEqual(self.check_nothing_lost(planted, quarantine, "after the new run"), 0)
-            leftovers = [n for n in os.listdir(quarantine) if n.endswith(".tmp")]
-            self.assertEqual(leftovers, [], "temporary copies left by killed runs stay")
+            leftovers = [n for n in os.listdir(quarantine) if n.startswith(".")]
+            self.assertEqual(leftovers, [], "work files left by killed runs stay")
+            _, manifest = self.quarantined(quarantine)
+            self.assertEqual(sorted(row[4].decode() for row in manifest),
+                             sorted(n for n in os.listdir(quarantine) if n.endswith(".vir")),
+                             "quarantined files without their manifest line")
 
 
 if __name__ == "__main__":

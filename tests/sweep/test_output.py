@@ -129,6 +129,8 @@ class PlantedTree(unittest.TestCase):
             ("--exclude twice, folders by base name",
              ["--exclude", "decoys", "--exclude", "mult?", root],
              [r for r in everything if r.split("/")[0] not in ("decoys", "multi")], "text"),
+            ("--exclude a bracket class: both of its bounds", ["--exclude", "[a-c]*", root],
+             [r for r in everything if all(part[0] not in "abc" for part in r.split("/"))], "text"),
             ("a clean folder", [root + "/decoys"], self.under("decoys"), "text"),
             ("files and folders as paths", [root + "/bin/tool.exe", root + "/edge"],
              ["bin/tool.exe"] + self.under("edge"), "text"),

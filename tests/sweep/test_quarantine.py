@@ -1,20 +1,27 @@
 #!/usr/bin/env python3
-"""Quarantine and removal of found files: --move on one file system (a rename) and across file
-systems (a copy), the manifest, names that never collide, execute bits dropped; --remove; and
-the failures that must leave the original where it was: a quarantine folder that cannot be
-written, a file that cannot be deleted.
+"""Quarantine and removal of found files: --move on one file system (a rename), across file
+systems and across two mounts of one (a copy), the manifest, names that never collide, execute
+bits dropped; --remove; links followed; the failures that must leave the original where it
+was: a quarantine folder or manifest that cannot be written, a file that cannot be deleted; a
+quarantine folder others could use, refused; the order of a move's steps as strace sees them,
+a copy cut short, links planted at the names a move is about to use, and what killed runs of
+this and other hosts left in the quarantine.
 
 test_quarantine.py PURGEKIT_SCAN [SAMPLES_DIR]
 """
 import os
 import re
+import stat
 import subprocess
+import time
 import unittest
 
-from sweeplib import (NAMES, TempTree, found_lines, json_found, main, make_pe, read_json_lines,
-                      run, sha256, split_text, standin, write)
+from sweeplib import (NAMES, TempTree, found_lines, host_label, json_found, main, make_pe,
+                      manifest_name, need, read_json_lines, run, sha256, split_text, standin,
+                      work_prefix, write)
 
-NAME_RE = re.compile(rb"\d{8}T\d{6}Z-\d+-\d+\.vir")
+NAME_RE = re.compile(rb"\d{8}T\d{6}Z-" + re.escape(host_label().encode()) + rb"-\d+-\d{6,}\.vir")
+MANIFEST = manifest_name()
 TIME_RE = re.compile(rb"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ")
 SHM = "/dev/shm"   # tmpfs: another file system than the one that holds /tmp
 
@@ -28,6 +35,17 @@ def manifest_path(path):
     for byte in b"%\t\n\r":
         path = path.replace(bytes([byte]), b"%%%02X" % byte)
     return path
+
+
+def manifest_rows(quarantine):
+    """This host's manifest as rows of fields ([] when there is none)."""
+    path = os.path.join(quarantine, MANIFEST)
+    if not os.path.exists(path):
+        return []
+    with open(path, "rb") as f:
+        manifest = f.read()
+    assert manifest.endswith(b"\n") or manifest == b"", "the manifest's last line is cut"
+    return [line.split(b"\t") for line in manifest.split(b"\n")[:-1]]
 
 
 class Quarantine(unittest.TestCase):
@@ -65,6 +83,14 @@ class Quarantine(unittest.TestCase):
                 found[path.encode()] = (sha256(path), variants, info.st_ino, info.st_size)
         return found
 
+    def check_whole(self, quarantine):
+        """The manifest never lies: every line names a file there, every file there has its
+        line, and no work file stays."""
+        names = sorted(os.listdir(quarantine)) if os.path.isdir(quarantine) else []
+        self.assertEqual([n for n in names if n.startswith(".")], [], "work files stay")
+        self.assertEqual(sorted(row[4].decode() for row in manifest_rows(quarantine)),
+                         [n for n in names if n.endswith(".vir")])
+
     def check_moved(self, stdout, found, quarantine, same_fs, earlier=()):
         """Every found file moved whole under a new name, its moved line, its manifest line."""
         lines, counts = split_text(stdout)
@@ -91,34 +117,42 @@ class Quarantine(unittest.TestCase):
             self.assertEqual(info.st_mode & 0o111, 0, "execute bits kept: %o" % info.st_mode)
             if same_fs:
                 self.assertEqual(info.st_ino, found[original][2], "copied, not renamed")
-        with open(os.path.join(quarantine, "quarantine.tsv"), "rb") as f:
-            manifest = f.read()
-        self.assertTrue(manifest.endswith(b"\n"))
-        rows = [line.split(b"\t") for line in manifest.split(b"\n")[:-1]]
-        self.assertTrue(all(len(row) == 5 and TIME_RE.fullmatch(row[3]) for row in rows), manifest)
+        rows = manifest_rows(quarantine)
+        self.assertTrue(all(len(row) == 6 and TIME_RE.fullmatch(row[3]) for row in rows), rows)
         recorded = {row[4]: row for row in rows}
         for original, name in moved.items():
             _, variants, _, size = found[original]
-            self.assertEqual(recorded[name][:3], [manifest_path(original), str(size).encode(),
-                                                  ",".join(NAMES[v] for v in variants).encode()])
+            self.assertEqual(recorded[name][:3] + recorded[name][5:],
+                             [manifest_path(original), str(size).encode(),
+                              ",".join(NAMES[v] for v in variants).encode(), b""])
         left = sorted(os.listdir(quarantine))
         self.assertEqual(left, sorted([b.decode() for b in names] + [n.decode() for n in earlier]
-                                      + ["quarantine.tsv"]), "stray files in the quarantine")
+                                      + [MANIFEST]), "stray files in the quarantine")
+        self.check_whole(quarantine)
         return names
 
     def test_move(self):
-        rows = [("one file system: renamed", None, None), ("across file systems: copied", SHM, None)]
-        for name, tree_base, quarantine_base in rows:
+        rows = [("one file system: renamed", None, None, False),
+                ("across file systems: copied", SHM, None, False),
+                ("two mounts of one file system (rename says EXDEV): copied", None, None, True)]
+        for name, tree_base, quarantine_base, bind in rows:
             with self.subTest(name):
-                root = self.temp(tree_base).join("root")
+                tree = self.temp(tree_base)
+                root = tree.join("root")
                 quarantine = os.path.join(self.temp(quarantine_base).join("new"), "quarantine")
-                same_fs = tree_base == quarantine_base
+                same_fs = tree_base == quarantine_base and not bind
                 self.assertEqual(other_file_system(self.trees[-2].path, self.trees[-1].path),
-                                 not same_fs, "the test's file systems are not as meant")
+                                 tree_base != quarantine_base, "the file systems are not as meant")
+                if bind:
+                    os.mkdir(root)
+                    self.assertTrue(tree.mount_bind(root, tree.join("mounted")), "mount --bind failed")
+                    root = tree.join("mounted")
                 found = self.plant(root)
                 status, stdout, stderr = run(self.program, ["--move", quarantine, root])
                 self.assertEqual((status, stderr), (1, b""))
                 first = self.check_moved(stdout, found, quarantine, same_fs)
+                for made in (quarantine, os.path.dirname(quarantine)):   # missing: made private
+                    self.assertEqual(stat.S_IMODE(os.stat(made).st_mode), 0o700, made)
                 # a second run with the same files: new names beside the old, manifest appended
                 found = self.plant(root)
                 status, stdout, stderr = run(self.program, ["-j", "1", "--move", quarantine, root])
@@ -167,19 +201,21 @@ class Quarantine(unittest.TestCase):
 
     def test_failures_keep_the_original(self):
         """Rows: (name, tree base, quarantine base, user, what is made unwritable (the
-        quarantine folder, or the found files' folders), action, reason)."""
+        quarantine folder, its manifest, or the found files' folders), action, reason)."""
         nobody = 65534
         rows = [
-            ("quarantine folder not writable by the user, one file system", None, None, "nobody",
-             "quarantine", "--move", b"Permission denied"),
-            ("quarantine folder not writable by the user, across file systems", SHM, None, "nobody",
-             "quarantine", "--move", b"Permission denied"),
-            ("quarantine folder not even searchable by the user", None, None, "nobody",
-             "unsearchable", "--move", b"Permission denied"),
+            ("quarantine folder not writable by the user, its owner, one file system", None, None,
+             "nobody", "quarantine", "--move", b"Permission denied"),
+            ("quarantine folder not writable by the user, its owner, across file systems", SHM, None,
+             "nobody", "quarantine", "--move", b"Permission denied"),
             ("quarantine folder immutable, one file system", None, None, None,
              "quarantine", "--move", b"Operation not permitted"),
             ("quarantine folder immutable, across file systems", SHM, None, None,
              "quarantine", "--move", b"Operation not permitted"),
+            ("manifest immutable, one file system: the renamed file goes back", None, None, None,
+             "manifest", "--move", b"Operation not permitted"),
+            ("manifest immutable, across file systems: the copy goes", SHM, None, None,
+             "manifest", "--move", b"Operation not permitted"),
             ("file in an immutable folder, --remove", None, None, None,
              "tree", "--remove", b"Operation not permitted"),
             ("file in an immutable folder, --move on one file system", None, None, None,
@@ -195,9 +231,13 @@ class Quarantine(unittest.TestCase):
                 root = tree.join("root")
                 found = self.plant(root, owner=nobody if locked != "tree" and user else None)
                 quarantine = self.temp(quarantine_base).join("q")
-                os.mkdir(quarantine, 0o700 if locked == "unsearchable" else 0o755)
+                os.mkdir(quarantine, 0o755)
+                if user is not None and locked == "quarantine":   # the user's own, read-only
+                    os.chown(quarantine, nobody, nobody)
+                    os.chmod(quarantine, 0o500)
+                write(os.path.join(quarantine, MANIFEST), b"")
                 folders = [os.path.dirname(p.decode()) for p in found] if locked == "tree" else \
-                    [quarantine]
+                    [os.path.join(quarantine, MANIFEST)] if locked == "manifest" else [quarantine]
                 if user is None:
                     subprocess.run(["chattr", "+i"] + folders, check=True)
                 args = ["-j", "2", action] + ([quarantine] if action == "--move" else []) + [root]
@@ -212,10 +252,36 @@ class Quarantine(unittest.TestCase):
                 for path, (digest, *_) in found.items():
                     self.assertEqual(sha256(path), digest)
                 subprocess.run(["chattr", "-i"] + folders, check=True)
-                for kept in os.listdir(quarantine):   # whatever stayed there is whole
-                    if kept.endswith(".vir"):
-                        self.assertIn(sha256(os.path.join(quarantine, kept)),
-                                      [v[0] for v in found.values()])
+                self.assertEqual(os.listdir(quarantine), [MANIFEST], "kept in the quarantine")
+                self.assertEqual(manifest_rows(quarantine), [])
+
+    def test_unsafe_quarantine_is_refused(self):
+        """A quarantine folder that others could use against the sweep is refused before
+        anything is scanned: exit 2, one line on stderr (with --json too), nothing moved."""
+        nobody = 65534
+        others, owner = b"writable by group or others", b"not owned by the user running the sweep"
+        rows = [("writable by its group", 0o770, 0, None, others),
+                ("writable by everyone, sticky like /tmp", 0o1777, 0, None, others),
+                ("owned by another user", 0o700, nobody, None, owner),
+                ("not the sweep's user's own", 0o755, 0, "nobody", owner),
+                ("a file, not a folder", None, 0, None, b"Not a directory")]
+        for name, mode, owner, user, reason in rows:
+            with self.subTest(name):
+                root = self.temp().join("root")
+                found = self.plant(root, owner=nobody if user else None)
+                quarantine = self.trees[-1].join("q")
+                if mode is None:
+                    write(quarantine, b"a file")
+                else:
+                    os.mkdir(quarantine)
+                    os.chmod(quarantine, mode)
+                    os.chown(quarantine, owner, owner)
+                refused = quarantine.encode() + b": ERROR: quarantine folder refused: " + reason
+                for args in (["--move", quarantine, root], ["--json", "--move", quarantine, root]):
+                    self.assertEqual(run(self.program, args, user=user), (2, b"", refused + b"\n"))
+                for path, (digest, *_) in found.items():
+                    self.assertEqual(sha256(path), digest)
+                self.assertTrue(mode is None or os.listdir(quarantine) == [])
 
     def test_quarantine_inside_the_swept_tree(self):
         """The quarantine folder is never walked: a second sweep of the same tree finds
@@ -232,7 +298,7 @@ class Quarantine(unittest.TestCase):
 
     def test_quarantine_path_leaving_no_room_for_a_name(self):
         """A quarantine folder whose own path fits the system's limit but not with a name in
-        it: each move fails at once, and says why."""
+        it: every file there is reached relative to the folder, so the moves succeed."""
         root = self.temp().join("root")
         found = self.plant(root)
         quarantine = self.trees[-1].join("q")
@@ -244,16 +310,169 @@ class Quarantine(unittest.TestCase):
             inner = os.open(part, os.O_RDONLY, dir_fd=folder)
             os.close(folder)
             folder, quarantine = inner, quarantine + "/" + part
-        os.close(folder)
         status, stdout, stderr = run(self.program, ["-i", "--move", quarantine, root], timeout=20)
         lines, counts = split_text(stdout)
-        self.assertEqual((status, counts), (1, (len(found) + 1, len(found), len(found))))
-        self.assertEqual(sorted(lines), sorted(found_lines((p, v[1]) for p, v in found.items())))
-        self.assertEqual(sorted(stderr.splitlines()),
-                         sorted(p + b": ERROR: File name too long" for p in found))
-        for path, (digest, *_) in found.items():
-            self.assertEqual(sha256(path), digest)
+        self.assertEqual((status, stderr, counts), (1, b"", (len(found) + 1, len(found), 0)))
+        kept = sorted(line.rsplit(b"/", 1)[1].decode() for line in lines if b": moved to " in line)
+        self.assertEqual(len(kept), len(found))
+        self.assertEqual(sorted(os.listdir(folder)), sorted(kept + [MANIFEST]))
+        digests = sorted(sha256("/proc/self/fd/%d/%s" % (folder, name)) for name in kept)
+        os.close(folder)
+        self.assertEqual(digests, sorted(v[0] for v in found.values()))
+        self.assertFalse(any(os.path.lexists(path) for path in found))
 
+    def test_links_followed(self):
+        """A found file reached through a link (found with --follow-symlinks, or named as a
+        path) is acted on as the file scanned: the linked file is moved or removed, the link
+        stays, and the manifest gives the link's path and the file's own."""
+        rows = [("--follow-symlinks, --move", ["--follow-symlinks", "--move"], "root"),
+                ("--follow-symlinks, --remove", ["--follow-symlinks", "--remove"], "root"),
+                ("a link named as the path, --move", ["--move"], "link")]
+        for name, args, given in rows:
+            with self.subTest(name):
+                tree = self.temp()
+                target, link = tree.join("outside", "worm.exe"), tree.join("root", "link.exe")
+                quarantine = tree.join("q")
+                write(target, standin("A", self.samples))
+                digest = sha256(target)
+                os.makedirs(os.path.dirname(link))
+                os.symlink(target, link)
+                args = args + ([quarantine] if "--move" in args else [])
+                given = tree.join("root") if given == "root" else link
+                status, stdout, stderr = run(self.program, ["-i"] + args + [given])
+                lines, _ = split_text(stdout)
+                self.assertEqual((status, stderr, lines[0]),
+                                 (1, b"", link.encode() + b": TROJ_VORN.A FOUND"))
+                self.assertTrue(os.path.islink(link) and not os.path.lexists(target))
+                if "--move" in args:
+                    (row,) = manifest_rows(quarantine)
+                    self.assertEqual((row[0], row[5]), (link.encode(), target.encode()))
+                    self.assertEqual(sha256(os.path.join(quarantine, row[4].decode())), digest)
+
+    def test_links_planted_at_the_names_a_move_uses(self):
+        """Links to a victim planted (by someone as privileged as the sweep) at the names a
+        move is about to use: its quarantine names and temporary copies, the private names
+        beside a file being removed, the manifest. Nothing is written or deleted through a
+        link: taken names are passed over, and a linked manifest fails the move."""
+        rows = [("quarantine and temporary names", SHM, "--move", (".vir", ".tmp"), None),
+                ("private names beside the file removed", None, "--remove", (".del",), None),
+                ("the manifest", SHM, "--move", (), b"Too many levels of symbolic links")]
+        for name, tree_base, action, kinds, reason in rows:
+            with self.subTest(name):
+                path = self.temp(tree_base).join("root", "a.exe")
+                write(path, standin("A", self.samples))
+                digest = sha256(path)
+                quarantine = self.temp().join("q")
+                os.mkdir(quarantine, 0o700)
+                victim = self.trees[-1].join("victim")
+                write(victim, b"the victim\n")
+                args = [action] + ([quarantine] if action == "--move" else []) + [path]
+                # The sweep's pid known before it starts: planted, then it goes.
+                child = subprocess.Popen(["sh", "-c", 'read go; exec "$0" "$@"', self.program, "-i"]
+                                         + args, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                         stderr=subprocess.PIPE)
+                names = [os.path.join(quarantine, MANIFEST)] if reason else []
+                folder = quarantine if ".tmp" in kinds else os.path.dirname(path)
+                now = int(time.time())
+                for n in range(1, 150):
+                    if kinds:
+                        work = work_prefix(child.pid) + "%d%s" % (n, kinds[-1])
+                        names.append(os.path.join(folder, work))
+                    for second in range(now, now + 4) if ".vir" in kinds and n < 50 else ():
+                        stamp = time.strftime("%Y%m%dT%H%M%SZ", time.gmtime(second))
+                        names.append(os.path.join(quarantine, "%s-%s-%d-%06d.vir" % (
+                            stamp, host_label(), child.pid, n)))
+                for link in names:
+                    os.symlink(victim, link)
+                stdout, stderr = child.communicate(b"\n", timeout=60)
+                self.assertEqual((child.returncode, stderr),
+                                 (1, path.encode() + b": ERROR: " + reason + b"\n" if reason else b""))
+                self.assertEqual(open(victim, "rb").read(), b"the victim\n")
+                self.assertTrue(all(os.readlink(link) == victim for link in names))
+                self.assertEqual(os.path.exists(path), bool(reason))
+                kept = [os.path.join(quarantine, n) for n in os.listdir(quarantine)]
+                self.assertEqual([sha256(n) for n in kept if n.endswith(".vir") and not os.path.islink(n)],
+                                 [digest] if action == "--move" and not reason else [])
+
+    def strace(self, args):
+        need("strace")
+        return run("strace", ["-f", "-qq", "-s", "256"] + args, timeout=60)
+
+    def test_order_of_steps(self):
+        """A move across file systems as strace sees it: the copy opened exclusively and
+        flushed, renamed to its name, the folder flushed, the manifest line written and
+        flushed, and only then the original taken from its name and deleted."""
+        root = self.temp(SHM).join("root")
+        write(os.path.join(root, "a.exe"), standin("A", self.samples))
+        quarantine = self.temp().join("q")
+        log = self.trees[-1].join("strace.log")
+        status, _, stderr = self.strace(["-o", log, "-e", "trace=openat,fsync,renameat2,unlinkat,write",
+                                         self.program, "-j", "1", "--move", quarantine, root])
+        self.assertEqual(status, 1, stderr)
+        with open(log) as f:
+            calls = [line.split(None, 1)[1] for line in f]
+        steps = [-1]
+
+        def step(pattern):
+            at = next((i for i in range(steps[-1] + 1, len(calls)) if re.match(pattern, calls[i])),
+                      None)
+            self.assertIsNotNone(at, "no %s after %s" % (pattern, calls[steps[-1]]))
+            steps.append(at)
+            return re.search(r"= (\d+)", calls[at]).group(1)
+
+        folder = step(r'openat\(AT_FDCWD, "%s", O_RDONLY\|O_CLOEXEC\|O_DIRECTORY\)' % quarantine)
+        copy = step(r'openat\(%s, "\.purgekit-[^"]*\.tmp", O_WRONLY\|O_CREAT\|O_EXCL\|' % folder)
+        step(r"fsync\(%s\)" % copy)
+        step(r'renameat2\(%s, "\.purgekit-[^"]*\.tmp", %s, "[^"]*\.vir", RENAME_NOREPLACE\)'
+             % (folder, folder))
+        step(r"fsync\(%s\)" % folder)
+        manifest = step(r'openat\(%s, "%s", O_RDWR\|O_CREAT\|O_NOCTTY\|O_APPEND\|'
+                        % (folder, MANIFEST))
+        step(r'write\(%s, "%s' % (manifest, root))
+        step(r"fsync\(%s\)" % manifest)
+        step(r'renameat2\((\d+), "a\.exe", \1, "\.purgekit-[^"]*\.del", RENAME_NOREPLACE\)')
+        step(r'unlinkat\(\d+, "\.purgekit-[^"]*\.del", 0\)')
+        self.check_whole(quarantine)
+
+    def test_copy_cut_short(self):
+        """A read that returns short in the middle of a copy (strace injects an early end on
+        the second read of the file): the copy is not the whole file scanned, so the move
+        fails, the original stays and nothing is kept."""
+        path = self.temp(SHM).join("root", "big.exe")
+        write(path, make_pe(("A",), tail=bytes(300000)))
+        digest = sha256(path)
+        quarantine = self.temp().join("q")
+        status, stdout, stderr = self.strace(["-o", "/dev/null", "-P", path, "-e", "trace=read",
+                                              "-e", "inject=read:retval=0:when=2", self.program,
+                                              "-i", "--move", quarantine, path])
+        self.assertEqual((status, stderr), (1, path.encode() + b": ERROR: Input/output error\n"))
+        self.assertEqual(sha256(path), digest)
+        self.check_whole(quarantine)
+        self.assertEqual(manifest_rows(quarantine), [])
+
+    def test_work_files_left_in_the_quarantine(self):
+        """What killed runs left is finished or deleted only when their process is certainly
+        gone (this host, this boot and PID namespace and no such process; or an earlier
+        boot): a record's line is added once when its file is there."""
+        quarantine = self.temp().join("q")
+        os.mkdir(quarantine, 0o700)
+        dead = subprocess.Popen(["true"])
+        dead.wait()
+        gone, alive = work_prefix(dead.pid), work_prefix(os.getpid())
+        kept = [work_prefix(dead.pid, host="other-host") + "1.tmp",
+                work_prefix(dead.pid, space=12345) + "2.tmp", alive + "3.tmp", alive + "4.rec"]
+        dropped = [gone + "5.tmp", work_prefix(1, boot="00000000") + "6.tmp"]
+        line = lambda n: b"/x/a.exe\t36352\tTROJ_VORN.A\t2026-12-07T15:50:12Z\t%s\t\n" % n.encode()
+        files = ["20261207T155012Z-h-1-000001.vir", "20261207T155012Z-h-1-000002.vir"]
+        for name in kept + dropped + files:
+            write(os.path.join(quarantine, name), b"x")
+        write(os.path.join(quarantine, MANIFEST), line(files[1]))
+        for n, named in (("7", files[0]), ("8", files[1]), ("9", "20261207T155012Z-h-1-000003.vir")):
+            write(os.path.join(quarantine, gone + n + ".rec"), line(named))
+        status, stdout, stderr = run(self.program, ["-q", "--move", quarantine, quarantine])
+        self.assertEqual((status, stdout, stderr), (0, b"", b""))
+        self.assertEqual(sorted(os.listdir(quarantine)), sorted(kept + files + [MANIFEST]))
+        self.assertEqual(sorted(row[4].decode() for row in manifest_rows(quarantine)), files)
 
 if __name__ == "__main__":
     main([Quarantine])

@@ -8,8 +8,14 @@
 # link back to C:\sweep that makes a loop).
 # Checked: the text transcript (lines sorted: workers finish in any order; time figures
 # masked) against expected-stdout.txt, JSON Lines, exit codes, --move into C:\quarantine with
-# its manifest, a second run that finds nothing, and --remove of a read-only file. The link is
-# not followed by default and, with --follow-symlinks, followed once without looping.
+# its manifest and names, a second run that finds nothing (and that deletes the temporary copy
+# of a run that is gone, but not another host's), and --remove of a read-only file. The link is
+# not followed by default and, with --follow-symlinks, followed once without looping; a found
+# file reached through a link is moved itself, the link kept, the manifest giving both. Then an
+# adversary who wins every race (tests/sweep/close_hook.c preloaded into Wine): the found file,
+# or its folder, swapped the moment the scan closes it, is neither removed nor moved; a
+# quarantine that is a link is refused; and a quarantine on another mount of the same file
+# system (where a rename says ERROR_NOT_SAME_DEVICE) gets copies.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../wine/wine_env.sh"
@@ -100,16 +106,34 @@ status=$?
 [ "$status" -eq 1 ] || fail "move run: exit $status, expected 1"
 [ "$(grep -c ': moved to C:\\quarantine\\' "$C/move.out")" -eq 5 ] || fail "five moved lines: $(cat "$C/move.out")"
 [ "$(ls "$C/quarantine" | grep -c '\.vir$')" -eq 5 ] || fail "five quarantined files"
-[ "$(wc -l <"$C/quarantine/quarantine.tsv")" -eq 5 ] || fail "five manifest lines"
+[ "$(cat "$C"/quarantine/quarantine-*.tsv | wc -l)" -eq 5 ] || fail "five manifest lines"
 for sample in a c e; do
     sum=$(sha256sum <"$SAMPLES/standin-$sample.exe" | cut -d' ' -f1)
     grep -q "$sum" <(for f in "$C"/quarantine/*.vir; do sha256sum <"$f"; done) || fail "stand-in $sample not whole in the quarantine"
 done
 [ -e "$C/sweep/tools/update.exe" ] && fail "the original stays after its move"
 [ -e "$C/sweep/decoys/notepad.exe" ] || fail "a decoy was moved"
-scan 'C:\sweep' >/dev/null 2>&1
+host=$(ls "$C/quarantine" | sed -n 's/^quarantine-\([a-z0-9._-]*\)\.tsv$/\1/p')
+[ "$(ls "$C/quarantine" | grep -c "^[0-9]\{8\}T[0-9]\{6\}Z-$host-[0-9]*-[0-9]\{6\}\.vir\$")" -eq 5 ] ||
+    fail "quarantine names: $(ls "$C/quarantine")"
+: >"$C/quarantine/.purgekit-$host-99999-1.tmp"
+: >"$C/quarantine/.purgekit-other-host-99999-2.tmp"
+scan --move 'C:\quarantine' 'C:\sweep' >/dev/null 2>&1
 status=$?
 [ "$status" -eq 0 ] || fail "the second run: exit $status, expected 0"
+[ -e "$C/quarantine/.purgekit-$host-99999-1.tmp" ] && fail "the copy of a run that is gone stays"
+[ -e "$C/quarantine/.purgekit-other-host-99999-2.tmp" ] || fail "another host's copy was deleted"
+
+# ---- a found file reached through a link: the file itself moved, the link kept ----------------
+mkdir -p "$C/linked" "$C/outside"
+cp "$SAMPLES/standin-a.exe" "$C/outside/worm.exe"
+ln -s "$C/outside/worm.exe" "$C/linked/link.exe"
+scan -q --follow-symlinks --move 'C:\quarantine-linked' 'C:\linked' >/dev/null 2>&1
+status=$?
+[ "$status" -eq 1 ] || fail "a followed link: exit $status, expected 1"
+[ -L "$C/linked/link.exe" ] && [ ! -e "$C/outside/worm.exe" ] || fail "a followed link: the file was not moved"
+[ "$(cut -f 1,6 "$C"/quarantine-linked/quarantine-*.tsv)" = "$(printf 'C:\\linked\\link.exe\tC:\\outside\\worm.exe')" ] ||
+    fail "a followed link: the manifest gives $(cat "$C"/quarantine-linked/quarantine-*.tsv)"
 
 # ---- --remove of a read-only file ------------------------------------------------------------
 cp "$SAMPLES/standin-c.exe" "$C/sweep/ro/again.exe"
@@ -119,6 +143,61 @@ status=$?
 [ "$status" -eq 1 ] || fail "remove run: exit $status, expected 1"
 grep -q '^C:\\sweep\\ro\\again.exe: removed' "$C/remove.out" || fail "remove: $(cat "$C/remove.out")"
 [ -e "$C/sweep/ro/again.exe" ] && fail "the read-only file is still there"
+
+# ---- an adversary who swaps the found file or its folder the moment the scan closes it --------
+hook=$C/close_hook.so
+cc -shared -fPIC -o "$hook" "$here/../../sweep/close_hook.c" -ldl || fail "the close hook does not build"
+mkdir -p "$C/victims"
+echo "innocent victim" >"$C/victims/worm.exe"
+victim=$(stat -c %i "$C/victims/worm.exe")
+n=0
+for swap in 'rm "$F" && echo innocent >"$F"' 'rm "$F" && ln -s "$V/worm.exe" "$F"' \
+            'mv "${F%/*}" "${F%/*}.away" && ln -s "$V" "${F%/*}"'; do
+    for action in --remove --move; do
+        n=$((n + 1))
+        rm -rf "$C/race" "$C/race.away"
+        mkdir -p "$C/race"
+        cp "$SAMPLES/standin-a.exe" "$C/race/worm.exe"
+        found=$(realpath "$C/race/worm.exe")
+        args=(--json -j 1 "$action")
+        [ "$action" = --move ] && args+=("C:\\q-race-$n")
+        # Once in all (M): the hook may fire in the Wine server too.
+        (cd "$C" && LD_PRELOAD=$hook RACE_FILE=$found F=$found V=$C/victims M=$C/swapped-$n \
+            RACE_SWAP="mkdir \"\$M\" 2>/dev/null || exit 0; $swap" \
+            wine_run "$PREFIX" "$EXE" "${args[@]}" 'C:\race' </dev/null) >"$C/race.out" 2>&1
+        status=$?
+        [ "$status" -eq 1 ] || fail "race $n: exit $status, expected 1"
+        grep -q '"action":"failed","error":"changed since it was scanned"' "$C/race.out" ||
+            fail "race $n ($action, $swap): $(cat "$C/race.out")"
+        [ "$(cat "$C/victims/worm.exe")" = "innocent victim" ] &&
+            [ "$(stat -c %i "$C/victims/worm.exe")" = "$victim" ] || fail "race $n: the victim was touched"
+        [ -z "$(ls -A "$C/q-race-$n" 2>/dev/null)" ] || fail "race $n: the quarantine holds $(ls -A "$C/q-race-$n")"
+    done
+done
+
+# ---- a quarantine that is a link (Wine shows a host link as a reparse point) -----------------
+mkdir -p "$C/quarantine-target"
+ln -s "$C/quarantine-target" "$C/quarantine-link"
+scan --move 'C:\quarantine-link' 'C:\sweep' >"$C/link.out" 2>"$C/link.err"
+status=$?
+[ "$status" -eq 2 ] || fail "a linked quarantine: exit $status, expected 2"
+[ "$(cat "$C/link.err")" = 'C:\quarantine-link: ERROR: quarantine folder refused: a link or junction (reparse point)' ] ||
+    fail "a linked quarantine: $(cat "$C/link.err")"
+[ -s "$C/link.out" ] && fail "a linked quarantine: something was scanned"
+
+# ---- another mount of the same file system: the rename says ERROR_NOT_SAME_DEVICE ------------
+mkdir -p "$C/bound-target" "$C/bound" "$C/bindtree"
+if mount --bind "$C/bound-target" "$C/bound" 2>/dev/null; then
+    cp "$SAMPLES/standin-e.exe" "$C/bindtree/e.exe"
+    scan -q --move 'C:\bound' 'C:\bindtree' >"$C/bound.out" 2>&1
+    status=$?
+    umount "$C/bound"
+    [ "$status" -eq 1 ] || fail "a bound quarantine: exit $status, expected 1: $(cat "$C/bound.out")"
+    [ -e "$C/bindtree/e.exe" ] && fail "a bound quarantine: the original stays"
+    cmp -s "$SAMPLES/standin-e.exe" "$C"/bound-target/*.vir || fail "a bound quarantine: no whole copy"
+else
+    echo "note: mount --bind is not allowed here: the bound quarantine is not checked"
+fi
 
 [ "$FAILURES" -eq 0 ] && echo "sweep.win32: all checks passed"
 exit $(( FAILURES > 0 ))

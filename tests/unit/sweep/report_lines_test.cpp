@@ -28,6 +28,8 @@ TEST(ReportLinesTest, OutcomesInTextAndJson)
     FileOutcome error;
     error.path = "d/gone";
     error.error = ERROR_FILE_NOT_FOUND;
+    FileOutcome changed = Found(1, FoundAction::kFailed);
+    changed.actionError = kErrorChangedSinceScan;
     struct Case {
         const char* name;
         FileOutcome outcome;
@@ -49,6 +51,11 @@ TEST(ReportLinesTest, OutcomesInTextAndJson)
         {"a failed move", Found(1, FoundAction::kFailed), false, false,
          "d/a\xff.exe: TROJ_VORN.A FOUND\n", "d/a\xff.exe: ERROR: Permission denied\n"},
         {"an error", error, false, false, "", "d/gone: ERROR: No such file or directory\n"},
+        {"a file changed since it was scanned", changed, false, true,
+         "d/a\xff.exe: TROJ_VORN.A FOUND\n", "d/a\xff.exe: ERROR: changed since it was scanned\n"},
+        {"a file changed since it was scanned, in JSON", changed, true, false,
+         "{\"type\":\"found\",\"path\":\"d/a\\udcff.exe\",\"size\":36352,\"variants\":[\"TROJ_VORN.A\"],"
+         "\"action\":\"failed\",\"error\":\"changed since it was scanned\"}\n", ""},
         {"found in JSON", Found(5), true, false,
          "{\"type\":\"found\",\"path\":\"d/a\\udcff.exe\",\"size\":36352,"
          "\"variants\":[\"TROJ_VORN.A\",\"TROJ_VORN.E\"]}\n", ""},
@@ -128,18 +135,68 @@ TEST(ReportLinesTest, FileListsInAnyChunking)
 TEST(ReportLinesTest, QuarantineNamesAndManifestLine)
 {
     const std::time_t when = 1796658612;   // 2026-12-07T15:50:12Z
-    EXPECT_EQ("20261207T155012Z-42-000007.vir", QuarantineName(when, 42, 7));
-    uint32_t processId = 0;
-    EXPECT_TRUE(ParseTemporaryName(TemporaryName(4242, 9), &processId));
-    EXPECT_EQ(4242u, processId);
-    for (const char* other : {"quarantine.tsv", ".purgekit-.tmp", ".purgekit-x-1.tmp", ".purgekit-12.tmp",
-                              ".purgekit-99999999999-1.tmp", "20261207T155012Z-42-000007.vir"}) {
-        EXPECT_FALSE(ParseTemporaryName(other, &processId)) << other;
+    EXPECT_EQ("20261207T155012Z-web-1-42-000007.vir", QuarantineName(when, "web-1", 42, 7));
+    EXPECT_EQ("quarantine-web-1.tsv", ManifestName("web-1"));
+    EXPECT_EQ("office-pc.corp", HostLabel("OFFICE-PC.corp"));
+    EXPECT_EQ("a_b_c__", HostLabel("a b/c\xc3\xa9"));
+    EXPECT_EQ("unknown", HostLabel(""));
+    EXPECT_EQ(std::string(64, 'h'), HostLabel(std::string(80, 'H')));
+    EXPECT_TRUE(IsQuarantineName(QuarantineName(when, "web-1", 42, 7)));
+    for (const char* other : {"quarantine-web-1.tsv", "20261207T155012Z-../x.vir", "x.vir",
+                              "20261207T155012Z-a\\b.vir", ".purgekit-web-1-42-1.tmp"}) {
+        EXPECT_FALSE(IsQuarantineName(other)) << other;
     }
+
+    // Work files: the host read from the end, so that it may hold '-'.
+    WorkOwner posix{"web-1", "852e6f2f", "4026531836", 4242};
+    WorkOwner windows{"office-pc", "", "", 4242};
+    WorkOwner parsed;
+    EXPECT_EQ(".purgekit-web-1-852e6f2f-4026531836-4242-9.tmp", WorkName(posix, 9, kCopySuffix));
+    ASSERT_TRUE(ParseWorkName(WorkName(posix, 9, kCopySuffix), kCopySuffix, true, &parsed));
+    EXPECT_EQ("web-1|852e6f2f|4026531836|4242",
+              parsed.host + "|" + parsed.boot + "|" + parsed.space + "|" + std::to_string(parsed.processId));
+    ASSERT_TRUE(ParseWorkName(WorkName(windows, 3, kRecordSuffix), kRecordSuffix, false, &parsed));
+    EXPECT_EQ("office-pc", parsed.host);
+    EXPECT_EQ(4242u, parsed.processId);
+    // A POSIX name read on Windows names another host, and is left alone there.
+    ASSERT_TRUE(ParseWorkName(WorkName(posix, 9, kCopySuffix), kCopySuffix, false, &parsed));
+    EXPECT_NE("web-1", parsed.host);
+    for (const char* other : {"quarantine.tsv", ".purgekit-.tmp", ".purgekit-web-x-1.tmp", ".purgekit-12.tmp",
+                              ".purgekit-web-99999999999-1.tmp", ".purgekit-web-42-1.rec",
+                              "20261207T155012Z-web-42-000007.vir"}) {
+        EXPECT_FALSE(ParseWorkName(other, kCopySuffix, false, &parsed)) << other;
+    }
+
     FileOutcome outcome = Found(3);
     outcome.path = "C:\\a\tb%\n.exe";
-    EXPECT_EQ("C:\\a%09b%25%0A.exe\t36352\tTROJ_VORN.A,TROJ_VORN.C\t2026-12-07T15:50:12Z\tN.vir\n",
+    EXPECT_EQ("C:\\a%09b%25%0A.exe\t36352\tTROJ_VORN.A,TROJ_VORN.C\t2026-12-07T15:50:12Z\tN.vir\t\n",
               ManifestLine(outcome, when, "N.vir"));
+    outcome.ownPath = "C:\\real\r.exe";   // reached through a link
+    const std::string line = ManifestLine(outcome, when, "20261207T155012Z-web-1-42-000007.vir");
+    EXPECT_EQ("C:\\real%0D.exe\n", line.substr(line.rfind('\t') + 1));
+
+    // Records: one whole line naming a quarantine name, and nothing else.
+    std::string name;
+    EXPECT_TRUE(RecordNamesFile(line, &name));
+    EXPECT_EQ("20261207T155012Z-web-1-42-000007.vir", name);
+    for (const std::string& broken : {line.substr(0, line.size() - 1), line + line, std::string("a\tb\n"),
+                                      ManifestLine(outcome, when, "../x.vir")}) {
+        EXPECT_FALSE(RecordNamesFile(broken, &name)) << broken;
+    }
+    // The manifest searched in chunks that cut lines; a name elsewhere in a line is no match.
+    const std::string manifest = "20261207T155012Z-web-1-42-000007.vir\t1\tA\tT\tother.vir\t\n" + line;
+    for (size_t chunk : {size_t(1), size_t(7), manifest.size()}) {
+        ManifestSearch search;
+        search.name = "20261207T155012Z-web-1-42-000007.vir";
+        for (size_t at = 0; at < manifest.size(); at += chunk) {
+            SearchManifestChunk(&search, manifest.data() + at, std::min(chunk, manifest.size() - at));
+        }
+        EXPECT_TRUE(search.found) << chunk;
+        ManifestSearch first;
+        first.name = "20261207T155012Z-web-1-42-000007.vir";
+        SearchManifestChunk(&first, manifest.data(), manifest.find('\n') + 1);
+        EXPECT_FALSE(first.found);
+    }
 }
 
 }  // namespace
