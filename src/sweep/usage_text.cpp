@@ -15,6 +15,8 @@ const char* UsageText()
            "      --one-file-system      stay on the file system of each folder given\n"
            "      --move DIR             move found files into the quarantine folder DIR\n"
            "      --remove               delete found files\n"
+           "      --read-offline         read files whose data is not on the disk too (Windows:\n"
+           "                             cloud and archive placeholders, which reading recalls)\n"
            "      --help                 print this text\n"
            "      --version              print the version\n"
            "\n"

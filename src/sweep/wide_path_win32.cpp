@@ -76,7 +76,7 @@ std::wstring ExtendedPath(const std::string& path)
         return wide;
     }
     if (wide.compare(0, 4, L"\\\\?\\") == 0) {
-        return wide;
+        return wide;   // taken as it is: that is what the prefix asks for
     }
     DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (needed == 0) {
@@ -88,8 +88,37 @@ std::wstring ExtendedPath(const std::string& path)
         return std::wstring();
     }
     std::wstring absolute(full.data(), length);
+    if (absolute.compare(0, 4, L"\\\\?\\") == 0) {
+        return absolute;
+    }
+    if (absolute.compare(0, 4, L"\\\\.\\") == 0) {
+        // A device path ("\\.\Z:\", "\\.\GLOBALROOT\...") stays one, but every call would
+        // normalise it again and strip a name's trailing dots: "\\?\" reaches the same object
+        // without that.
+        return L"\\\\?\\" + absolute.substr(4);
+    }
     if (absolute.compare(0, 2, L"\\\\") == 0) {
         return L"\\\\?\\UNC\\" + absolute.substr(2);
     }
     return L"\\\\?\\" + absolute;
+}
+
+std::wstring ExtendedPath(const std::string& path, size_t rootLength)
+{
+    if (rootLength >= path.size()) {
+        return ExtendedPath(path);
+    }
+    std::wstring wide = ExtendedPath(path.substr(0, rootLength));
+    std::wstring rest = Utf8ToWide(path.substr(rootLength));
+    if (wide.empty()) {
+        return wide;
+    }
+    bool rootEnds = wide.back() == L'\\';
+    bool restStarts = rest[0] == L'\\' || rest[0] == L'/';
+    if (rootEnds && restStarts) {
+        wide.pop_back();
+    } else if (!rootEnds && !restStarts) {
+        wide.push_back(L'\\');   // after a drive's current folder ("C:" and "x")
+    }
+    return wide + rest;
 }
