@@ -30,7 +30,7 @@ struct SweepOptions {
     std::vector<std::string> paths;   // as given, UTF-8 on Windows
     std::string fileList;             // -f: "-" is standard input
     bool haveFileList = false;
-    uint32_t threads = 0;             // 0: the machine's cores
+    uint32_t threads = 0;             // 0: the platform's default
     bool infectedOnly = false;
     bool json = false;
     bool quiet = false;

@@ -180,7 +180,7 @@ int RunSweep(const SweepOptions& options)
             return kExitError;
         }
     }
-    uint32_t threads = options.threads != 0 ? options.threads : CoreCount();
+    uint32_t threads = options.threads != 0 ? options.threads : DefaultThreadCount();
     context.scanOnWalkerThread = threads <= 1;
     std::vector<std::thread> workers;
     if (context.scanOnWalkerThread) {
