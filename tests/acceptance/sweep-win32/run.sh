@@ -13,7 +13,7 @@
 # not followed by default and, with --follow-symlinks, followed once without looping. Then, in
 # C:\odd, stand-ins whose names end in a dot or a blank, or lie in a folder "dotdir.", beside
 # innocent files of the same names without them: found by their own names, through a plain
-# path, a device path (\\.\C:\odd) and a list naming them with "\\?\".
+# path, a device path (\\.\C:\odd) and a list naming them, and removed without the others.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../wine/wine_env.sh"
@@ -150,18 +150,24 @@ for root in 'C:\odd' '\\.\C:\odd\'; do
     grep -v -e '^-' -e '^Time' -e '^Files per' "$C/odd.out" | LC_ALL=C sort | diff -u "$C/odd.expected" - ||
         fail "$root: names ending in a dot or a blank"
 done
-printf '%s\r\n' '\\?\C:\odd\worm.exe.' '\\?\C:\odd\worm2.exe ' >"$C/odd.list"
+printf '%s\r\n' '\\?\C:\odd\worm.exe.' 'C:\odd\worm2.exe ' 'C:\odd\dotdir.\inner.exe' >"$C/odd.list"
 scan --json -f 'C:\odd.list' >"$C/odd.json" 2>&1
 status=$?
 [ "$status" -eq 1 ] || fail "the list: exit $status, expected 1"
-python3 - "$C/odd.json" <<'PY' || fail "the list naming \\?\ paths: $(cat "$C/odd.json")"
+python3 - "$C/odd.json" <<'PY' || fail "the list: $(cat "$C/odd.json")"
 import json, sys
 lines = [json.loads(line) for line in open(sys.argv[1], encoding='utf-8')]
 found = sorted((o['path'], o['variants'][0]) for o in lines if o['type'] == 'found')
-assert found == [('\\\\?\\C:\\odd\\worm.exe.', 'TROJ_VORN.A'),
-                 ('\\\\?\\C:\\odd\\worm2.exe ', 'TROJ_VORN.C')], found
-assert lines[-1]['scanned'] == 2 and lines[-1]['errors'] == 0, lines[-1]
+assert found == [('C:\\odd\\dotdir.\\inner.exe', 'TROJ_VORN.E'),
+                 ('C:\\odd\\worm2.exe ', 'TROJ_VORN.C'),
+                 ('\\\\?\\C:\\odd\\worm.exe.', 'TROJ_VORN.A')], found
+assert lines[-1]['scanned'] == 3 and lines[-1]['errors'] == 0, lines[-1]
 PY
+scan -q --remove 'C:\odd' >"$C/odd.remove" 2>&1
+status=$?
+[ "$status" -eq 1 ] || fail "removal in C:\odd: exit $status, expected 1: $(cat "$C/odd.remove")"
+[ "$(cd "$odd" && find . -type f | LC_ALL=C sort | tr '\n' ' ')" = "./dotdir/inner.exe ./worm.exe ./worm2.exe " ] ||
+    fail "removal in C:\odd left: $(cd "$odd" && find . -type f | tr '\n' ' ')"
 
 [ "$FAILURES" -eq 0 ] && echo "sweep.win32: all checks passed"
 exit $(( FAILURES > 0 ))

@@ -34,8 +34,8 @@ TEST(WidePathTest, RoundTrips)
     EXPECT_TRUE(std::wstring(L"a\xfffd\xfffd\xfffd" L"z") == Utf8ToWide("a\xff\xc0\xaf" "z"));
 }
 
-// Only the part given is made absolute by the platform's rules; what the walk appended from a
-// listing is kept, trailing dots and blanks included.
+// The platform's rules make a path absolute, but never drop a name's trailing dots or blanks,
+// which would name another file; what the walk appended from a listing is kept exactly.
 TEST(WidePathTest, WalkedNamesStayAsListed)
 {
     wchar_t current[MAX_PATH];
@@ -51,15 +51,19 @@ TEST(WidePathTest, WalkedNamesStayAsListed)
         {"C:\\sweep\\worm.exe.", 8, L"\\\\?\\C:\\sweep\\worm.exe."},
         {"C:\\sweep\\worm2.exe ", 8, L"\\\\?\\C:\\sweep\\worm2.exe "},
         {"C:\\sweep\\dotdir.\\worm.exe", 8, L"\\\\?\\C:\\sweep\\dotdir.\\worm.exe"},
-        {"C:\\sweep\\..\\sweep.\\x.", 18, L"\\\\?\\C:\\sweep\\x."},   // the root's own rules
-        {"C:\\sweep\\worm.exe.", std::string::npos, L"\\\\?\\C:\\sweep\\worm.exe"},   // all given
+        {"C:\\sweep\\..\\sweep.\\x.", 18, L"\\\\?\\C:\\sweep.\\x."},
+        {"C:\\sweep\\worm.exe.", std::string::npos, L"\\\\?\\C:\\sweep\\worm.exe."},   // all given
+        {"C:/sweep/dotdir./../worm2.exe ", std::string::npos, L"\\\\?\\C:\\sweep\\worm2.exe "},
+        {"C:\\sweep\\.\\con", std::string::npos, L"\\\\?\\con"},   // given: a device, by the rules
+        {"C:\\sweep\\con", 8, L"\\\\?\\C:\\sweep\\con"},   // listed: that file
         {"C:\\x.", 3, L"\\\\?\\C:\\x."},
         {"\\\\.\\Z:\\d\\e.", 8, L"\\\\?\\Z:\\d\\e."},   // a device path stays on its device
         {"\\\\.\\Z:\\", std::string::npos, L"\\\\?\\Z:\\"},
         {"\\\\server\\share\\a.", 14, L"\\\\?\\UNC\\server\\share\\a."},
         {"\\\\?\\C:\\a.\\b.", 9, L"\\\\?\\C:\\a.\\b."},
         {"C:x.", 2, here + L"\\x."},   // a drive's current folder
-        {"sub.\\x.", 4, here + L"\\sub\\x."},
+        {"C:x.", std::string::npos, here + L"\\x."},
+        {"sub.\\x.", 4, here + L"\\sub.\\x."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
