@@ -99,6 +99,8 @@ int32_t ParseOptions(const std::vector<std::string>& arguments, SweepOptions* op
             options->oneFileSystem = true;
         } else if (name == "--remove" && flag) {
             options->remove = true;
+        } else if (name == "--read-offline" && flag) {
+            options->readOffline = true;
         } else if (name == "-f" || name == "--file-list") {
             if (!TakeValue(&parsing, name, attached, hasAttached, &value)) {
                 return kOptionsUsage;

@@ -142,8 +142,21 @@ void FormatPathError(const SweepOptions& options, const std::string& path, int32
     FormatOutcome(options, outcome, out, err);
 }
 
+void FormatSkipped(const SweepOptions& options, const std::string& path, std::string* out)
+{
+    static const char kReason[] = "data not on the disk";
+    if (options.json) {
+        out->append("{\"type\":\"skipped\",\"path\":");
+        AppendJsonString(out, path);
+        AppendJsonField(out, "reason", kReason);
+        out->append("}\n");
+    } else if (!options.infectedOnly && !options.quiet) {
+        out->append(path + ": SKIPPED: " + kReason + "\n");
+    }
+}
+
 void FormatSummary(const SweepOptions& options, uint64_t scanned, uint64_t found, uint64_t errors,
-                   double seconds, std::string* out)
+                   uint64_t skipped, double seconds, std::string* out)
 {
     uint64_t perSecond = static_cast<uint64_t>(
         static_cast<double>(scanned) / (seconds > 0.001 ? seconds : 0.001) + 0.5);
@@ -156,6 +169,10 @@ void FormatSummary(const SweepOptions& options, uint64_t scanned, uint64_t found
         AppendNumber(out, found);
         out->append(",\"errors\":");
         AppendNumber(out, errors);
+        if (skipped > 0) {
+            out->append(",\"skipped\":");
+            AppendNumber(out, skipped);
+        }
         out->append(",\"seconds\":");
         out->append(time);
         out->append(",\"files_per_second\":");
@@ -169,6 +186,10 @@ void FormatSummary(const SweepOptions& options, uint64_t scanned, uint64_t found
     AppendNumber(out, found);
     out->append("\nErrors: ");
     AppendNumber(out, errors);
+    if (skipped > 0) {
+        out->append("\nFiles skipped: ");
+        AppendNumber(out, skipped);
+    }
     out->append("\nTime: ");
     out->append(time);
     out->append(" s\nFiles per second: ");

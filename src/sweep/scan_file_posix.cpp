@@ -2,7 +2,10 @@
 // a link, so a FIFO or device put in its place is never waited on), sized by fstat, read
 // with pread for all three sets at once, closed. Nothing about the file is changed. The file's
 // identity is kept from the open file; for a found file that is to be moved or removed, its
-// own path too, so that the action reaches that very file again.
+// own path too, so that the action reaches that very file again. The reads are marked random:
+// the sweep wants a few KiB at the start of each file, and the kernel's readahead after a first
+// read at offset 0 fetched many times that from a cold disk (for the benchmark's corpus, 1.2 GB
+// where the sweep wanted 0.18 GB).
 #include "sweep/found_file_posix.h"
 #include "sweep/read_at_posix.h"
 #include "sweep/sweep_context.h"
@@ -62,6 +65,7 @@ void ScanFile(SweepContext* context, const WorkItem& item, uint8_t* buffer, File
         outcome->error = errno;
     } else if (S_ISREG(status.st_mode)) {
         IdentityOf(status, &outcome->identity);
+        posix_fadvise(descriptor, 0, 0, POSIX_FADV_RANDOM);   // advice only: its result is moot
         ReadAndMatchSets(context, PreadFully, &descriptor, static_cast<uint64_t>(status.st_size),
                          buffer, outcome);
         const SweepOptions& options = *context->options;

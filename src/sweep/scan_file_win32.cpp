@@ -87,7 +87,7 @@ int32_t ReadAt(void* source, uint32_t offset, uint8_t* into, uint32_t count, uin
 
 void ScanFile(SweepContext* context, const WorkItem& item, uint8_t* buffer, FileOutcome* outcome)
 {
-    std::wstring wide = ExtendedPath(item.path);
+    std::wstring wide = ExtendedPath(item.path, item.rootLength);
     DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | (item.follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
     HANDLE handle = wide.empty() ? INVALID_HANDLE_VALUE
                                  : CreateFileW(wide.c_str(), GENERIC_READ,

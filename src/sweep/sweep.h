@@ -38,7 +38,7 @@ struct SweepOptions {
     std::vector<std::string> paths;   // as given, UTF-8 on Windows
     std::string fileList;             // -f: "-" is standard input
     bool haveFileList = false;
-    uint32_t threads = 0;             // 0: the machine's cores
+    uint32_t threads = 0;             // 0: the platform's default
     bool infectedOnly = false;
     bool json = false;
     bool quiet = false;
@@ -48,6 +48,7 @@ struct SweepOptions {
     std::string moveTo;               // --move DIR
     bool haveMove = false;
     bool remove = false;
+    bool readOffline = false;         // also read files whose data is not on the disk
 };
 
 // Who a scanned file is, taken from the open file while it is scanned, so that an action
@@ -66,6 +67,7 @@ enum class FoundAction { kNone, kMoved, kRemoved, kFailed };
 // One file's outcome, printed as one block.
 struct FileOutcome {
     std::string path;
+    size_t rootLength = std::string::npos;   // as in WorkItem
     uint64_t size = 0;
     bool scanned = false;       // a regular file that was read
     bool follow = false;        // reached through a link the sweep follows (WorkItem::follow)
@@ -85,13 +87,18 @@ struct SweepTotals {
     std::atomic<uint64_t> scanned{0};
     std::atomic<uint64_t> found{0};
     std::atomic<uint64_t> errors{0};
+    std::atomic<uint64_t> skipped{0};   // files whose data is not on the disk, left unread
 };
 
 // One path for a worker: `follow` when a symbolic link in its place is to be followed
 // (a path given by the user, or a link found with --follow-symlinks).
+// `rootLength`: the leading bytes of `path` that are a path as given, which the platform may
+// make absolute in its own way; the rest was appended by the walk from names as listed and is
+// used exactly as it is (std::string::npos: all of it was given).
 struct WorkItem {
     std::string path;
     bool follow = false;
+    size_t rootLength = std::string::npos;
 };
 
 // ---- options.cpp, usage_text.cpp ------------------------------------------------------------
@@ -122,8 +129,13 @@ void FormatOutcome(const SweepOptions& options, const FileOutcome& outcome, std:
 std::string ReasonText(int32_t error);
 void FormatPathError(const SweepOptions& options, const std::string& path, int32_t error,
                      std::string* out, std::string* err);
+// A file left unread because its data is not on the disk: a line with the OK lines, an
+// object in JSON.
+void FormatSkipped(const SweepOptions& options, const std::string& path, std::string* out);
+// The summary; skipped files show only when there are any, so that the summary of a sweep
+// that skipped nothing stays as it always was.
 void FormatSummary(const SweepOptions& options, uint64_t scanned, uint64_t found, uint64_t errors,
-                   double seconds, std::string* out);
+                   uint64_t skipped, double seconds, std::string* out);
 
 // ---- file_list.cpp --------------------------------------------------------------------------
 // Splits list text into paths: a line ends at LF; a CR before it is dropped; empty lines are

@@ -58,6 +58,8 @@ void SetCurrentFolder(SweepContext* context, const std::string& folder);
 void SubmitFile(SweepContext* context, WorkItem&& item);
 // An error about a folder or a path that could not be examined: counted and printed.
 void ReportPathError(SweepContext* context, const std::string& path, int32_t error);
+// A file left unread, since reading its data would download or recall it: counted and printed.
+void ReportSkippedFile(SweepContext* context, const std::string& path);
 
 // ---- match_sets.cpp -------------------------------------------------------------------------
 // Reads what the three sets need of an open regular file of `size` bytes through the

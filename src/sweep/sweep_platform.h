@@ -36,7 +36,8 @@ void RemoveFoundFile(SweepContext* context, FileOutcome* outcome);
 std::string ErrorText(int32_t error);
 void WriteStream(int stream, const char* bytes, size_t size);   // 1 stdout, 2 stderr
 bool StderrIsTerminal();
-uint32_t CoreCount();
+// The scanning threads when -j is not given.
+uint32_t DefaultThreadCount();
 // The list file of -f ("-": standard input), opened for binary reading; nullptr with
 // *error on failure.
 FILE* OpenListFile(const std::string& name, int32_t* error);

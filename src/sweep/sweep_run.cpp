@@ -29,6 +29,7 @@ void ScanAndReport(SweepContext* context, const WorkItem& item, uint8_t* buffer)
 {
     FileOutcome outcome;
     outcome.path = item.path;
+    outcome.rootLength = item.rootLength;
     ScanFile(context, item, buffer, &outcome);
     if (outcome.error != 0) {
         context->totals.errors.fetch_add(1);
@@ -156,6 +157,14 @@ void ReportPathError(SweepContext* context, const std::string& path, int32_t err
     PrintBlock(context, out, err);
 }
 
+void ReportSkippedFile(SweepContext* context, const std::string& path)
+{
+    context->totals.skipped.fetch_add(1);
+    std::string out;
+    FormatSkipped(*context->options, path, &out);
+    PrintBlock(context, out, std::string());
+}
+
 int RunSweep(const SweepOptions& options)
 {
     SweepContext context;
@@ -177,7 +186,7 @@ int RunSweep(const SweepOptions& options)
             return kExitError;
         }
     }
-    uint32_t threads = options.threads != 0 ? options.threads : CoreCount();
+    uint32_t threads = options.threads != 0 ? options.threads : DefaultThreadCount();
     context.scanOnWalkerThread = threads <= 1;
     std::vector<std::thread> workers;
     if (context.scanOnWalkerThread) {
@@ -222,7 +231,8 @@ int RunSweep(const SweepOptions& options)
     uint64_t errors = context.totals.errors.load();
     if (!options.quiet) {
         std::string summary;
-        FormatSummary(options, context.totals.scanned.load(), found, errors, seconds, &summary);
+        FormatSummary(options, context.totals.scanned.load(), found, errors,
+                      context.totals.skipped.load(), seconds, &summary);
         PrintBlock(&context, summary, std::string());
     }
     FlushOutput(&context);

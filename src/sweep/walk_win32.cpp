@@ -1,6 +1,8 @@
 // The walk on Win32: depth first without recursion through FindFirstFileExW on "\\?\" paths
 // (no 260-character limit); the attributes of the listing tell files from folders, so files
-// cost no extra call. Reparse points (links, junctions) are entered only when asked.
+// cost no extra call. Reparse points (links, junctions) are entered only when asked. Only the
+// folder given is made absolute: the names listed are appended to it exactly as they are,
+// since the platform's own path rules would strip a name's trailing dots and blanks.
 #include "sweep/sweep_context.h"
 #include "sweep/sweep_platform.h"
 #include "sweep/wide_path_win32.h"
@@ -21,9 +23,43 @@ struct Frame {
 struct Walk {
     SweepContext* context;
     std::string path;             // UTF-8, as printed
+    size_t rootLength;            // of the folder as given, in `path`
     std::vector<Frame> stack;
     DWORD rootVolume;
+    FINDEX_INFO_LEVELS listLevel;
+    DWORD listFlags;
 };
+
+// Listings without short names, fetched in larger pieces, where the system has them (Windows 7
+// and later); earlier systems refuse both as invalid parameters.
+void ChooseListing(Walk* walk)
+{
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    bool seven = GetVersionExW(&version) &&
+                 (version.dwMajorVersion > 6 || (version.dwMajorVersion == 6 && version.dwMinorVersion >= 1));
+    walk->listLevel = seven ? FindExInfoBasic : FindExInfoStandard;
+    walk->listFlags = seven ? FIND_FIRST_EX_LARGE_FETCH : 0;
+}
+
+// A file whose data is not on the disk (archived by a storage manager, or a cloud placeholder)
+// is left unread unless asked: opening or reading it would recall or download it. The walk has
+// its attributes from the listing, so nothing is opened to tell.
+bool DataIsElsewhere(DWORD attributes)
+{
+    const DWORD kRecallOnOpen = 0x00040000;         // FILE_ATTRIBUTE_RECALL_ON_OPEN
+    const DWORD kRecallOnDataAccess = 0x00400000;   // FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS
+    return (attributes & (FILE_ATTRIBUTE_OFFLINE | kRecallOnOpen | kRecallOnDataAccess)) != 0;
+}
+
+void TakeFile(SweepContext* context, WorkItem&& item, DWORD attributes)
+{
+    if (DataIsElsewhere(attributes) && !context->options->readOffline) {
+        ReportSkippedFile(context, item.path);
+    } else {
+        SubmitFile(context, std::move(item));
+    }
+}
 
 // The volume and file index of a folder. RETURNS false when it cannot be opened.
 bool FolderIdentity(const std::wstring& path, DWORD* volume, uint64_t* index, DWORD* error)
@@ -65,7 +101,7 @@ bool NextEntry(Frame* frame, WIN32_FIND_DATAW* entry, DWORD* error)
 void EnterFolder(Walk* walk)
 {
     const SweepOptions& options = *walk->context->options;
-    std::wstring wide = ExtendedPath(walk->path);
+    std::wstring wide = ExtendedPath(walk->path, walk->rootLength);
     DWORD volume = 0;
     uint64_t index = 0;
     DWORD error = 0;
@@ -90,8 +126,8 @@ void EnterFolder(Walk* walk)
     }
     Frame frame = {};
     std::wstring pattern = wide + (wide.back() == L'\\' ? L"*" : L"\\*");
-    frame.find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &frame.pending,
-                                  FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    frame.find = FindFirstFileExW(pattern.c_str(), walk->listLevel, &frame.pending,
+                                  FindExSearchNameMatch, nullptr, walk->listFlags);
     if (frame.find == INVALID_HANDLE_VALUE) {
         DWORD last = GetLastError();
         if (last != ERROR_FILE_NOT_FOUND) {   // an empty folder has not even "." on some file systems
@@ -144,7 +180,7 @@ void VisitEntry(Walk* walk, const WIN32_FIND_DATAW& entry)
         if (!walk->context->options->followSymlinks) {
             return;
         }
-        attributes = GetFileAttributesW(ExtendedPath(walk->path).c_str());
+        attributes = GetFileAttributesW(ExtendedPath(walk->path, walk->rootLength).c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             return;   // a dangling link: nothing to scan
         }
@@ -152,13 +188,14 @@ void VisitEntry(Walk* walk, const WIN32_FIND_DATAW& entry)
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         EnterFolder(walk);
     } else if ((attributes & FILE_ATTRIBUTE_DEVICE) == 0) {
-        SubmitFile(walk->context, WorkItem{walk->path, follow});
+        TakeFile(walk->context, WorkItem{walk->path, follow, walk->rootLength}, attributes);
     }
 }
 
 void WalkFolder(SweepContext* context, const std::string& root)
 {
-    Walk walk{context, root, {}, 0};
+    Walk walk{context, root, root.size(), {}, 0, FindExInfoStandard, 0};
+    ChooseListing(&walk);
     EnterFolder(&walk);
     while (!walk.stack.empty()) {
         Frame& top = walk.stack.back();
@@ -174,7 +211,9 @@ void WalkFolder(SweepContext* context, const std::string& root)
             continue;
         }
         walk.path.resize(top.pathLength);
-        if (walk.path.empty() || (walk.path.back() != '\\' && walk.path.back() != '/')) {
+        // No separator after a bare drive ("C:" is that drive's current folder, "C:x" in it).
+        bool bareDrive = walk.path.size() == 2 && walk.path[1] == ':';
+        if (!bareDrive && !walk.path.empty() && walk.path.back() != '\\' && walk.path.back() != '/') {
             walk.path.push_back('\\');
         }
         walk.path += WideToUtf8(entry.cFileName, wcslen(entry.cFileName));
@@ -190,8 +229,8 @@ void WalkFolder(SweepContext* context, const std::string& root)
 void WalkPath(SweepContext* context, const std::string& given)
 {
     std::string path = given;
-    // "C:\dir\" is "C:\dir"; "C:\" stays.
-    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) {
+    // "C:\dir\" is "C:\dir"; a drive's root ("C:\", "\\.\Z:\", "\\?\C:\") stays.
+    while (path.size() > 1 && (path.back() == '\\' || path.back() == '/') && path[path.size() - 2] != ':') {
         path.pop_back();
     }
     if (IsExcluded(*context->options, path)) {
@@ -207,6 +246,6 @@ void WalkPath(SweepContext* context, const std::string& given)
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         WalkFolder(context, path);
     } else if ((attributes & FILE_ATTRIBUTE_DEVICE) == 0) {
-        SubmitFile(context, WorkItem{path, true});
+        TakeFile(context, WorkItem{path, true, path.size()}, attributes);
     }
 }

@@ -69,15 +69,17 @@ std::string WideToUtf8(const wchar_t* text, size_t length)
     return utf8;
 }
 
-std::wstring ExtendedPath(const std::string& path)
+namespace {
+
+bool IsSeparator(wchar_t c)
 {
-    std::wstring wide = Utf8ToWide(path);
-    if (wide.empty()) {
-        return wide;
-    }
-    if (wide.compare(0, 4, L"\\\\?\\") == 0) {
-        return wide;
-    }
+    return c == L'\\' || c == L'/';
+}
+
+// The platform's absolute form of `wide` with the "\\?\" (or "\\?\UNC\") prefix, every name
+// as the platform's rules make it. RETURNS an empty string when it cannot be made absolute.
+std::wstring Absolute(const std::wstring& wide)
+{
     DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (needed == 0) {
         return std::wstring();
@@ -88,8 +90,91 @@ std::wstring ExtendedPath(const std::string& path)
         return std::wstring();
     }
     std::wstring absolute(full.data(), length);
+    if (absolute.compare(0, 4, L"\\\\?\\") == 0) {
+        return absolute;
+    }
+    if (absolute.compare(0, 4, L"\\\\.\\") == 0) {
+        // A device path ("\\.\Z:\", "\\.\GLOBALROOT\...") stays one, but every call would
+        // normalise it again and strip a name's trailing dots: "\\?\" reaches the same object
+        // without that.
+        return L"\\\\?\\" + absolute.substr(4);
+    }
     if (absolute.compare(0, 2, L"\\\\") == 0) {
         return L"\\\\?\\UNC\\" + absolute.substr(2);
     }
     return L"\\\\?\\" + absolute;
+}
+
+// Where the names begin that the platform's rules would change rather than resolve: the first
+// name ending in a dot or a blank that no "." or ".." follows (those are resolved, and what
+// they climb out of does not matter). A drive ("C:"), and the server and share of a UNC path
+// or the device of a device path, are left to the rules. RETURNS wide.size() when none.
+size_t KeptFrom(const std::wstring& wide)
+{
+    bool network = wide.size() >= 2 && IsSeparator(wide[0]) && IsSeparator(wide[1]);
+    size_t rootNames = network ? 2 : 0;
+    size_t start = !network && wide.size() >= 2 && wide[1] == L':' ? 2 : 0;
+    size_t kept = wide.size();
+    size_t index = 0;
+    for (size_t at = start; at <= wide.size(); ++at) {
+        if (at < wide.size() && !IsSeparator(wide[at])) {
+            continue;
+        }
+        if (at > start) {
+            const wchar_t* name = wide.c_str() + start;
+            size_t length = at - start;
+            bool navigation = name[0] == L'.' && (length == 1 || (length == 2 && name[1] == L'.'));
+            bool changed = name[length - 1] == L'.' || name[length - 1] == L' ';
+            if (navigation) {
+                kept = wide.size();
+            } else if (changed && index >= rootNames && kept == wide.size()) {
+                kept = start;
+            }
+            ++index;
+        }
+        start = at + 1;
+    }
+    return kept;
+}
+
+// `rest` appended to the absolute `root` exactly, but for its separators.
+std::wstring Joined(std::wstring root, std::wstring rest)
+{
+    if (root.empty() || rest.empty()) {
+        return root;
+    }
+    for (wchar_t& c : rest) {
+        c = c == L'/' ? L'\\' : c;
+    }
+    bool rootEnds = root.back() == L'\\';
+    bool restStarts = rest[0] == L'\\';
+    if (rootEnds && restStarts) {
+        root.pop_back();
+    } else if (!rootEnds && !restStarts) {
+        root.push_back(L'\\');   // after a drive's current folder ("C:" and "x")
+    }
+    return root + rest;
+}
+
+}  // namespace
+
+std::wstring ExtendedPath(const std::string& path)
+{
+    std::wstring wide = Utf8ToWide(path);
+    if (wide.empty() || wide.compare(0, 4, L"\\\\?\\") == 0) {
+        return wide;   // with the prefix: taken as it is, which is what the prefix asks for
+    }
+    size_t kept = KeptFrom(wide);
+    if (kept == wide.size()) {
+        return Absolute(wide);
+    }
+    return Joined(Absolute(kept == 0 ? std::wstring(L".") : wide.substr(0, kept)), wide.substr(kept));
+}
+
+std::wstring ExtendedPath(const std::string& path, size_t rootLength)
+{
+    if (rootLength >= path.size()) {
+        return ExtendedPath(path);
+    }
+    return Joined(ExtendedPath(path.substr(0, rootLength)), Utf8ToWide(path.substr(rootLength)));
 }

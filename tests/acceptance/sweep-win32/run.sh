@@ -1,27 +1,33 @@
 #!/usr/bin/env bash
-# run.sh TEMPLATE_PREFIX PURGEKIT_SCAN_EXE SAMPLES_DIR
+# run.sh TEMPLATE_PREFIX PURGEKIT_SCAN_EXE SAMPLES_DIR [WINDOWS_VERSION]
 #
-# The 64-bit purgekit-scan.exe in a copy of the booted template prefix, over a planted folder
-# tree C:\sweep: the three stand-ins under other names and folders (one read-only, one with a
-# non-ASCII name, one behind a path of more than 260 characters, one in an excluded folder),
-# and decoys (a truncated stand-in, a near miss, Wine's own programs, text, an empty file, a
-# link back to C:\sweep that makes a loop).
+# purgekit-scan.exe (the 64-bit one, or the shipped 32-bit one with a 32-bit template prefix,
+# whose copy then reports WINDOWS_VERSION, e.g. win2k) in a copy of the booted template prefix,
+# over a planted folder tree C:\sweep: the three stand-ins under other names and folders (one
+# read-only, one with a non-ASCII name, one behind a path of more than 260 characters, one in
+# an excluded folder), and decoys (a truncated stand-in, a near miss, Wine's own programs,
+# text, an empty file, a link back to C:\sweep that makes a loop).
 # Checked: the text transcript (lines sorted: workers finish in any order; time figures
 # masked) against expected-stdout.txt, JSON Lines, exit codes, --move into C:\quarantine with
 # its manifest and names, a second run that finds nothing (and that deletes the temporary copy
 # of a run that is gone, but not another host's), and --remove of a read-only file. The link is
 # not followed by default and, with --follow-symlinks, followed once without looping; a found
-# file reached through a link is moved itself, the link kept, the manifest giving both. Then an
-# adversary who wins every race (tests/sweep/close_hook.c preloaded into Wine): the found file,
-# or its folder, swapped the moment the scan closes it, is neither removed nor moved; a
-# quarantine that is a link is refused; and a quarantine on another mount of the same file
-# system (where a rename says ERROR_NOT_SAME_DEVICE) gets copies.
+# file reached through a link is moved itself, the link kept, the manifest giving both. Then, in
+# C:\odd, stand-ins whose names end in a dot or a blank, or lie in a folder "dotdir.", beside
+# innocent files of the same names without them: found by their own names, through a plain
+# path, a device path (\\.\C:\odd) and a list naming them, and removed without the others.
+# With the 64-bit program (whose Wine takes a preloaded hook), an adversary who wins every race
+# (tests/sweep/close_hook.c preloaded into Wine): the found file, or its folder, swapped the
+# moment the scan closes it, is neither removed nor moved. Last, a quarantine that is a link is
+# refused, and a quarantine on another mount of the same file system (where a rename says
+# ERROR_NOT_SAME_DEVICE) gets copies.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../wine/wine_env.sh"
 TEMPLATE=$1
 EXE=$2
 SAMPLES=$3
+VERSION=${4:-}
 FAILURES=0
 fail() { echo "FAIL: $*"; FAILURES=$((FAILURES + 1)); }
 
@@ -29,6 +35,9 @@ PREFIX=$(wine_new_prefix "$TEMPLATE") || { echo "cannot copy the template prefix
 trap 'wine_drop_prefix "$PREFIX"' EXIT
 C=$PREFIX/drive_c
 scan() { (cd "$C" && wine_run "$PREFIX" "$EXE" "$@" </dev/null); }
+if [ -n "$VERSION" ]; then
+    wine_identity "$PREFIX" "$VERSION" || fail "cannot set the Windows version $VERSION"
+fi
 
 # ---- the planted tree ------------------------------------------------------------------------
 long=$C/sweep/long
@@ -144,7 +153,50 @@ status=$?
 grep -q '^C:\\sweep\\ro\\again.exe: removed' "$C/remove.out" || fail "remove: $(cat "$C/remove.out")"
 [ -e "$C/sweep/ro/again.exe" ] && fail "the read-only file is still there"
 
+# ---- names ending in a dot or a blank; a device path; a list ---------------------------------
+# Wine lists a host file's name as it is; Windows programs could make these names only through
+# "\\?\" paths, since the platform's path rules strip a trailing dot or blank.
+odd=$C/odd
+mkdir -p "$odd/dotdir." "$odd/dotdir"
+cp "$SAMPLES/standin-a.exe" "$odd/worm.exe."
+cp "$SAMPLES/standin-c.exe" "$odd/worm2.exe "
+cp "$SAMPLES/standin-e.exe" "$odd/dotdir./inner.exe"
+cp "$C/windows/system32/notepad.exe" "$odd/worm.exe"
+echo "not a program" > "$odd/worm2.exe"
+cp "$C/windows/system32/cmd.exe" "$odd/dotdir/inner.exe"
+for root in 'C:\odd' '\\.\C:\odd\'; do
+    scan -j 2 "$root" >"$C/odd.out" 2>&1
+    status=$?
+    [ "$status" -eq 1 ] || fail "$root: exit $status, expected 1"
+    r=${root%\\}
+    printf '%s\n' "$r\\dotdir.\\inner.exe: TROJ_VORN.E FOUND" "$r\\dotdir\\inner.exe: OK" \
+        "$r\\worm.exe.: TROJ_VORN.A FOUND" "$r\\worm.exe: OK" "$r\\worm2.exe : TROJ_VORN.C FOUND" \
+        "$r\\worm2.exe: OK" "Errors: 0" "Files found: 3" "Files scanned: 6" | LC_ALL=C sort >"$C/odd.expected"
+    grep -v -e '^-' -e '^Time' -e '^Files per' "$C/odd.out" | LC_ALL=C sort | diff -u "$C/odd.expected" - ||
+        fail "$root: names ending in a dot or a blank"
+done
+printf '%s\r\n' '\\?\C:\odd\worm.exe.' 'C:\odd\worm2.exe ' 'C:\odd\dotdir.\inner.exe' >"$C/odd.list"
+scan --json -f 'C:\odd.list' >"$C/odd.json" 2>&1
+status=$?
+[ "$status" -eq 1 ] || fail "the list: exit $status, expected 1"
+python3 - "$C/odd.json" <<'PY' || fail "the list: $(cat "$C/odd.json")"
+import json, sys
+lines = [json.loads(line) for line in open(sys.argv[1], encoding='utf-8')]
+found = sorted((o['path'], o['variants'][0]) for o in lines if o['type'] == 'found')
+assert found == [('C:\\odd\\dotdir.\\inner.exe', 'TROJ_VORN.E'),
+                 ('C:\\odd\\worm2.exe ', 'TROJ_VORN.C'),
+                 ('\\\\?\\C:\\odd\\worm.exe.', 'TROJ_VORN.A')], found
+assert lines[-1]['scanned'] == 3 and lines[-1]['errors'] == 0, lines[-1]
+PY
+scan -q --remove 'C:\odd' >"$C/odd.remove" 2>&1
+status=$?
+[ "$status" -eq 1 ] || fail "removal in C:\odd: exit $status, expected 1: $(cat "$C/odd.remove")"
+[ "$(cd "$odd" && find . -type f | LC_ALL=C sort | tr '\n' ' ')" = "./dotdir/inner.exe ./worm.exe ./worm2.exe " ] ||
+    fail "removal in C:\odd left: $(cd "$odd" && find . -type f | tr '\n' ' ')"
+
 # ---- an adversary who swaps the found file or its folder the moment the scan closes it --------
+# The hook is a 64-bit library: the emulated 32-bit Wine cannot load it.
+if [ "$(wine_bits "$PREFIX")" = 64 ]; then
 hook=$C/close_hook.so
 cc -shared -fPIC -o "$hook" "$here/../../sweep/close_hook.c" -ldl || fail "the close hook does not build"
 mkdir -p "$C/victims"
@@ -174,6 +226,7 @@ for swap in 'rm "$F" && echo innocent >"$F"' 'rm "$F" && ln -s "$V/worm.exe" "$F
         [ -z "$(ls -A "$C/q-race-$n" 2>/dev/null)" ] || fail "race $n: the quarantine holds $(ls -A "$C/q-race-$n")"
     done
 done
+fi
 
 # ---- a quarantine that is a link (Wine shows a host link as a reparse point) -----------------
 mkdir -p "$C/quarantine-target"

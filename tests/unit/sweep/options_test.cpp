@@ -34,7 +34,8 @@ TEST(OptionsTest, FormsAndErrors)
         {"-f list.txt", kOptionsOk, "list=list.txt paths=0"},
         {"--file-list=- x", kOptionsOk, "list=- paths=1"},
         {"--exclude *.log --exclude=tmp a", kOptionsOk, "excludes=2 paths=1"},
-        {"--follow-symlinks --one-file-system --remove a", kOptionsOk, "follow onefs remove paths=1"},
+        {"--follow-symlinks --one-file-system --remove --read-offline a", kOptionsOk,
+         "follow onefs remove offline paths=1"},
         {"--move q a", kOptionsOk, "move=q paths=1"},
         {"-- -i", kOptionsOk, "paths=1"},
         {"-", kOptionsOk, "paths=1"},
@@ -77,6 +78,7 @@ TEST(OptionsTest, FormsAndErrors)
         if (options.followSymlinks) note("follow");
         if (options.oneFileSystem) note("onefs");
         if (options.remove) note("remove");
+        if (options.readOffline) note("offline");
         if (options.haveMove) note("move=" + options.moveTo);
         note("paths=" + std::to_string(options.paths.size()));
         EXPECT_EQ(c.check, seen);

@@ -86,14 +86,48 @@ TEST(ReportLinesTest, Summary)
 {
     SweepOptions options;
     std::string text;
-    FormatSummary(options, 5012, 3, 1, 0.412, &text);
+    FormatSummary(options, 5012, 3, 1, 0, 0.412, &text);
     EXPECT_EQ("----------- SCAN SUMMARY -----------\nFiles scanned: 5012\nFiles found: 3\nErrors: 1\n"
               "Time: 0.412 s\nFiles per second: 12165\n", text);
+    text.clear();
+    FormatSummary(options, 5012, 3, 1, 2, 0.412, &text);   // skipped files show when there are any
+    EXPECT_EQ("----------- SCAN SUMMARY -----------\nFiles scanned: 5012\nFiles found: 3\nErrors: 1\n"
+              "Files skipped: 2\nTime: 0.412 s\nFiles per second: 12165\n", text);
     options.json = true;
     std::string json;
-    FormatSummary(options, 5012, 3, 1, 0.412, &json);
+    FormatSummary(options, 5012, 3, 1, 0, 0.412, &json);
     EXPECT_EQ("{\"type\":\"summary\",\"scanned\":5012,\"found\":3,\"errors\":1,\"seconds\":0.412,"
               "\"files_per_second\":12165}\n", json);
+    json.clear();
+    FormatSummary(options, 5012, 3, 1, 2, 0.412, &json);
+    EXPECT_EQ("{\"type\":\"summary\",\"scanned\":5012,\"found\":3,\"errors\":1,\"skipped\":2,"
+              "\"seconds\":0.412,\"files_per_second\":12165}\n", json);
+}
+
+// A skipped file: a line among the OK lines in text (none with -i or -q), an object in JSON.
+TEST(ReportLinesTest, SkippedFiles)
+{
+    struct Case {
+        bool json;
+        bool infectedOnly;
+        bool quiet;
+        const char* out;
+    };
+    const Case cases[] = {
+        {false, false, false, "d/a\xff.exe: SKIPPED: data not on the disk\n"},
+        {false, true, false, ""},
+        {false, false, true, ""},
+        {true, true, true, "{\"type\":\"skipped\",\"path\":\"d/a\\udcff.exe\",\"reason\":\"data not on the disk\"}\n"},
+    };
+    for (const Case& c : cases) {
+        SweepOptions options;
+        options.json = c.json;
+        options.infectedOnly = c.infectedOnly;
+        options.quiet = c.quiet;
+        std::string out;
+        FormatSkipped(options, "d/a\xff.exe", &out);
+        EXPECT_EQ(c.out, out);
+    }
 }
 
 void Collect(void* context, const std::string& path)
