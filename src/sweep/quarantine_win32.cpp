@@ -57,7 +57,7 @@ bool SameFile(HANDLE file, const FileIdentity& identity, bool follow)
 // checked to be the file scanned. RETURNS 0 with *file, kErrorChangedSinceScan or the error.
 int32_t OpenScannedFile(const FileOutcome& outcome, HANDLE* file)
 {
-    std::wstring wide = ExtendedPath(outcome.path);
+    std::wstring wide = ExtendedPath(outcome.path, outcome.rootLength);   // as the scan opened it
     DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (outcome.follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
     HANDLE opened = wide.empty() ? INVALID_HANDLE_VALUE
                                  : CreateFileW(wide.c_str(), DELETE | GENERIC_READ | FILE_WRITE_ATTRIBUTES,
@@ -74,9 +74,8 @@ int32_t OpenScannedFile(const FileOutcome& outcome, HANDLE* file)
 }
 
 // The full path of a file for a rename by path: "\??\C:\..." or "\??\UNC\server\...".
-std::wstring NativePath(const std::string& path)
+std::wstring NativePath(std::wstring wide)
 {
-    std::wstring wide = ExtendedPath(path);
     if (wide.compare(0, 4, L"\\\\?\\") == 0) {
         wide[1] = L'?';
     }
@@ -192,7 +191,8 @@ int32_t MoveScannedFile(SweepContext* context, const FileOutcome& outcome, HANDL
         error = AppendManifest(context, line);
         if (error != 0) {
             // Not recorded, so not kept: the copy deleted, a renamed file put back.
-            const std::string& place = outcome.ownPath.empty() ? outcome.path : outcome.ownPath;
+            std::wstring place = outcome.ownPath.empty() ? ExtendedPath(outcome.path, outcome.rootLength)
+                                                         : ExtendedPath(outcome.ownPath);
             if (copied ? DeleteInQuarantine(context, final) != 0
                        : RenameOpenFile(file, nullptr, NativePath(place)) != 0) {
                 return error;   // the record stays, for the next run to write the line
