@@ -138,6 +138,14 @@ run_launcher() {
         return
     fi
     cp "$WORK/$console" "$transcript"
+    # Each of the three memory passes lists the launcher's processes: under the display its two
+    # instances (the cleaner ran in the console instance's new console); under a terminal,
+    # whose new consoles take no key records under Wine, the one that runs it in its own.
+    local instances=2 listed
+    [ "$LAUNCHER_CONSOLE" = pty ] && instances=1
+    listed=$(grep -c 'Scanning .*purgekit-unattended\.exe' "$transcript")
+    [ "$listed" = $((3 * instances)) ] ||
+        fail "run $LAUNCHER_RUNS: the passes list the launcher $listed times, expected $((3 * instances))"
     code=$(tr ' ' '\n' <<<"$EXIT_OF_OUTCOME" | sed -n "s/^$expected=//p")
     [ "$status" = "$code" ] || fail "run $LAUNCHER_RUNS of the launcher exited with $status, expected $code ($expected)"
     # Its one line, blanks and a terminal's cursor controls taken out.
