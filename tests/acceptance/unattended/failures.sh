@@ -7,7 +7,7 @@
 #   - the control: the same hidden console without the queued keys (tools: noqueue.exe) keeps
 #     purgekit.exe at its opening banner until the time is up, with no log;
 #   - a cleaner that never ends (a stand-in named purgekit.exe) is ended at --timeout: failed;
-#   - no purgekit.exe beside the launcher: failed;
+#   - no purgekit.exe beside the launcher, or one that is no program: failed;
 #   - a CRTDLL.DLL, PSAPI.DLL or SHLWAPI.DLL in the launcher's folder: the cleaner is not
 #     started;
 #   - a results folder that cannot be made: exit 1, the results stay in the (default) work
@@ -103,12 +103,17 @@ expect stuck 1 "purgekit.exe did not end within 3 s and was ended"
 runs "$DRIVE_C/stuck-work" --reason "did not end within 3 s" failed
 process_running purgekit.exe && fail "stuck: the stand-in still runs after the timeout"
 
-# ---- no cleaner beside the launcher ------------------------------------------------------------
+# ---- no cleaner beside the launcher, or none that starts -----------------------------------------
 mkdir -p "$DRIVE_C/alone"
 cp "$LAUNCHER" "$DRIVE_C/alone/purgekit-unattended.exe"
 launch alone 'C:\alone\purgekit-unattended.exe' --work 'C:\alone-work'
 expect alone 1 "purgekit.exe not found: C:\alone\purgekit.exe"
 runs "$DRIVE_C/alone-work" --reason "not found" failed
+kit junk
+echo "not a program" >"$DRIVE_C/junk/purgekit.exe"
+launch junk 'C:\junk\purgekit-unattended.exe' --work 'C:\junk-work'
+expect junk 1 "purgekit.exe cannot be started (error 193)"
+runs "$DRIVE_C/junk-work" --reason "cannot be started" failed
 
 # ---- a library beside the cleaner that the loader would take ---------------------------------
 for library in CRTDLL.DLL PSAPI.DLL SHLWAPI.DLL; do
