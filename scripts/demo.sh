@@ -13,6 +13,12 @@
 # patterns) runs from the system folder as krn132.exe; a Krn132 service names it in its
 # ImagePath; a KernelSvc service key; a Run value starts it; and the dropped files wqk.exe,
 # wqk.dll and WinSvc.exe lie beside it in the system folder.
+#
+# Then a second machine with the same infection is cleaned unattended, as a start-up script
+# or PsExec would do it: purgekit-unattended.exe runs purgekit.exe in a hidden console of its
+# own with its key prompts answered, under a virtual display (Xvfb) with nobody at the
+# console, and files the log, the console output and the run's record in a results folder,
+# which the demonstration shows.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 # PURGEKIT_DEMO_PREBUILT=1: use the build that is there (the test of this demonstration).
@@ -32,19 +38,28 @@ machine=$(od -An -tx2 -j$((pe_offset + 4)) -N2 "$exe" | tr -d ' ')
 if [ "$machine" = 014c ]; then bits=32; else bits=64; fi
 
 . "$root/tests/wine/wine_env.sh"
-if [ "$bits" = 32 ]; then
+# --unattended-machine: the second machine's part, run by the demonstration itself under Xvfb.
+unattended_machine=false
+[ "${1:-}" = --unattended-machine ] && unattended_machine=true
+if $unattended_machine; then
+    :
+elif [ "$bits" = 32 ]; then
     "$root/scripts/wine32_root.sh"
     echo "== The build: the shipped 32-bit purgekit.exe, $exe"
     echo "   (the file of the release zip), under the private 32-bit Wine root"
 else
     echo "== The build: the 64-bit purgekit.exe, $exe, under wine64"
 fi
-echo "== Booting a fresh Wine prefix"
+launcher=$build/src/purgekit-unattended.exe
+[ -f "$launcher" ] || { echo "purgekit-unattended.exe was not built in $build"; exit 1; }
+$unattended_machine || echo "== Booting a fresh Wine prefix"
 wine_boot_template "$build/wine-template" "$bits"
 prefix=$(wine_new_prefix "$build/wine-template")
 worm_pid=""
 cleanup() {
-    if [ -n "$worm_pid" ]; then kill "$worm_pid" 2>/dev/null || true; fi
+    # A prefix whose Wine server has ended already (idle) is removed all the same.
+    set +e
+    if [ -n "$worm_pid" ]; then kill "$worm_pid" 2>/dev/null; fi
     wine_drop_prefix "$prefix"
 }
 trap cleanup EXIT
@@ -53,25 +68,28 @@ wine_identity "$prefix" winxp
 sys='C:\windows\system32'
 sysdir=$(wine_system_folder "$prefix")
 
-echo "== Planting the infection"
-mkdir -p "$prefix/drive_c/tools" "$prefix/drive_c/work"
-cp "$standin" "$prefix/drive_c/tools/standin-a.exe"
-win cmd /c copy 'C:\tools\standin-a.exe' "$sys\\krn132.exe" >/dev/null
-# A 32-bit image of the system folder lies in syswow64; the 32-bit loader starts it by its
-# C:\windows\system32 path through a link of the same name there.
-if [ "$bits" = 32 ]; then
-    ln -s ../syswow64/krn132.exe "$prefix/drive_c/windows/system32/krn132.exe"
-fi
-(wine_run "$prefix" "$sys\\krn132.exe" </dev/null >/dev/null 2>&1) &
-worm_pid=$!
-wine_sc "$prefix" create Krn132 binpath= "$sys\\krn132.exe" </dev/null >/dev/null
-wine_sc "$prefix" create KernelSvc binpath= "$sys\\krn132.exe" </dev/null >/dev/null
-wine_reg "$prefix" add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v krn132 \
-    /d "$sys\\krn132.exe" /f </dev/null >/dev/null
-for dropped in wqk.exe wqk.dll WinSvc.exe; do
-    win cmd /c "echo dropped> $sys\\$dropped"
-done
-sleep 2
+# plant_infection: the typical infection in the prefix, the worm running.
+plant_infection() {
+    mkdir -p "$prefix/drive_c/tools" "$prefix/drive_c/work"
+    cp "$standin" "$prefix/drive_c/tools/standin-a.exe"
+    win cmd /c copy 'C:\tools\standin-a.exe' "$sys\\krn132.exe" >/dev/null
+    # A 32-bit image of the system folder lies in syswow64; the 32-bit loader starts it by its
+    # C:\windows\system32 path through a link of the same name there.
+    if [ "$bits" = 32 ]; then
+        ln -s ../syswow64/krn132.exe "$prefix/drive_c/windows/system32/krn132.exe"
+    fi
+    (wine_run "$prefix" "$sys\\krn132.exe" </dev/null >/dev/null 2>&1) &
+    worm_pid=$!
+    wine_sc "$prefix" create Krn132 binpath= "$sys\\krn132.exe" </dev/null >/dev/null
+    wine_sc "$prefix" create KernelSvc binpath= "$sys\\krn132.exe" </dev/null >/dev/null
+    wine_reg "$prefix" add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v krn132 \
+        /d "$sys\\krn132.exe" /f </dev/null >/dev/null
+    for dropped in wqk.exe wqk.dll WinSvc.exe; do
+        win cmd /c "echo dropped> $sys\\$dropped"
+    done
+    sleep 2
+}
+
 # Wine's processes show as host processes named after their Windows command line; only those
 # of this prefix count (other prefixes on this machine may run a krn132.exe of their own).
 worm_processes() {
@@ -83,6 +101,64 @@ worm_processes() {
     done
     echo "$count"
 }
+
+# show_remains: what is left of the infection, and the blocking folders.
+show_remains() {
+    echo "worm processes running (krn132.exe): $(worm_processes)"
+    for service in Krn132 KernelSvc; do
+        if wine_sc "$prefix" query "$service" 2>/dev/null </dev/null | grep -q SERVICE_NAME; then
+            echo "service $service: still there"
+        else
+            echo "service $service: gone"
+        fi
+    done
+    if wine_reg "$prefix" query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v krn132 \
+            </dev/null >/dev/null 2>&1; then
+        echo "Run value krn132: still there"
+    else
+        echo "Run value krn132: gone"
+    fi
+    for name in krn132.exe wqk.exe wqk.dll WinSvc.exe; do
+        entry=$(find "$sysdir" -maxdepth 1 -iname "$name" -print -quit)
+        if [ -z "$entry" ]; then
+            echo "$name: nothing in the system folder"
+        elif [ -d "$entry" ]; then
+            echo "$name: blocking folder $(basename "$entry")"
+        else
+            echo "$name: a file is still there"
+        fi
+    done
+}
+
+if $unattended_machine; then
+    # The second machine: the kit (purgekit.exe and purgekit-unattended.exe) in C:\kit, the
+    # results to C:\results, nobody at the console.
+    echo "== Planting the same infection on a second machine"
+    plant_infection
+    echo "   worm processes running (krn132.exe): $(worm_processes)"
+    mkdir -p "$prefix/drive_c/kit"
+    cp "$exe" "$launcher" "$prefix/drive_c/kit/"
+    echo "== Running C:\\kit\\purgekit-unattended.exe --results C:\\results (no one at the console)"
+    status=0
+    win 'C:\kit\purgekit-unattended.exe' --results 'C:\results' || status=$?
+    echo "   exit code $status (3010, \"cleaned: restart\", reaches Linux as 3010 mod 256 = 194)"
+    echo "---------------------------------------------------------------- the results folder"
+    (cd "$prefix/drive_c/results" && find . -type f | sort | sed 's|^\./|C:\\results\\|; s|/|\\|g')
+    for file in "$prefix"/drive_c/results/*/runs.jsonl; do
+        echo "-- $(basename "$(dirname "$file")")\\runs.jsonl"
+        cat "$file"
+    done
+    for file in "$prefix"/drive_c/results/*/console-*.txt; do
+        echo "-- $(basename "$(dirname "$file")")\\$(basename "$file") (its end)"
+        tr -d '\r' <"$file" | sed -n '/Inoculating the system/,/reboot/p'
+    done
+    echo "---------------------------------------------------------------- what remains (second machine)"
+    show_remains
+    exit 0
+fi
+
+echo "== Planting the infection"
+plant_infection
 echo "   worm processes running (krn132.exe): $(worm_processes)"
 
 echo "== Running purgekit.exe in C:\\work (the key prompts are answered at once)"
@@ -95,27 +171,8 @@ echo "---------------------------------------------------------------- PURGEKIT.
 tr -d '\r' <"$prefix/drive_c/work/PURGEKIT.LOG"
 echo
 echo "---------------------------------------------------------------- what remains"
-echo "worm processes running (krn132.exe): $(worm_processes)"
-for service in Krn132 KernelSvc; do
-    if wine_sc "$prefix" query "$service" 2>/dev/null </dev/null | grep -q SERVICE_NAME; then
-        echo "service $service: still there"
-    else
-        echo "service $service: gone"
-    fi
-done
-if wine_reg "$prefix" query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v krn132 \
-        </dev/null >/dev/null 2>&1; then
-    echo "Run value krn132: still there"
-else
-    echo "Run value krn132: gone"
-fi
-for name in krn132.exe wqk.exe wqk.dll WinSvc.exe; do
-    entry=$(find "$sysdir" -maxdepth 1 -iname "$name" -print -quit)
-    if [ -z "$entry" ]; then
-        echo "$name: nothing in the system folder"
-    elif [ -d "$entry" ]; then
-        echo "$name: blocking folder $(basename "$entry")"
-    else
-        echo "$name: a file is still there"
-    fi
-done
+show_remains
+
+echo
+echo "== A second infected machine, cleaned unattended through purgekit-unattended.exe"
+PURGEKIT_DEMO_PREBUILT=1 PURGEKIT_BUILD_DIR=$build wine_under_xvfb bash "$0" --unattended-machine

@@ -6,7 +6,9 @@ every "\\n" the program writes arrives as CR LF (text mode), so the expected tex
 CR LF before a byte-exact comparison. Two things are normalised, both on the actual side:
   - the date and time lines of the log: the format is checked, the value replaced by <date>;
   - with --wine-processes, the scanning lines of Wine's own processes (see WINE_PROCESSES),
-    which differ between Wine builds and identities; every other line stays exact.
+    which differ between Wine builds and identities; every other line stays exact;
+  - with --ignore-process NAME (repeatable), the scanning lines of that program as well: the
+    unattended launcher's two processes, which run beside the program it starts.
 Expected files may say "@@include NAME" on a line of its own: the line is replaced by the text
 of common/NAME.txt (which carries its own line ends).
 """
@@ -56,19 +58,20 @@ def expand(text, depth=0):
     return result
 
 
-def wine_process_line(line):
+def wine_process_line(line, names):
     m = re.match(rb"^\r?\n?\t Scanning (.*?)( ---> Not found)?$", line)
     if not m:
         return False
     name = m.group(1).decode("latin-1").rsplit("\\", 1)[-1].lower()
-    return name in WINE_PROCESSES
+    return name in names
 
 
-def normalise(data, wine_processes):
+def normalise(data, wine_processes, ignored=()):
     data = DATE_LINE.sub(b"Date and Time: <date>", data)
-    if wine_processes:
+    names = set(n.lower() for n in ignored) | (set(WINE_PROCESSES) if wine_processes else set())
+    if names:
         lines = data.split(b"\r\n")
-        lines = [l for l in lines if not wine_process_line(l)]
+        lines = [l for l in lines if not wine_process_line(l, names)]
         data = b"\r\n".join(lines)
     return data
 
@@ -78,12 +81,13 @@ def main():
     parser.add_argument("expected")
     parser.add_argument("actual")
     parser.add_argument("--wine-processes", action="store_true")
+    parser.add_argument("--ignore-process", action="append", default=[])
     args = parser.parse_args()
     with open(args.expected, encoding="latin-1", newline="") as f:
         expected = expand(f.read()).replace("\n", "\r\n").encode("latin-1")
     try:
         with open(args.actual, "rb") as f:
-            actual = normalise(f.read(), args.wine_processes)
+            actual = normalise(f.read(), args.wine_processes, args.ignore_process)
     except FileNotFoundError:
         print(f"missing: {args.actual}")
         return 1

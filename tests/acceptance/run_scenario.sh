@@ -21,9 +21,26 @@
 # Environment: PURGEKIT_DLLOVERRIDES, when set, is added to WINEDLLOVERRIDES for the runs of
 # purgekit.exe only (e.g. "shlwapi=d": a system without that library), and PURGEKIT_VARIANT
 # names such a run of a scenario, so that its results are kept apart from the plain run's.
+#
+# Unattended: with PURGEKIT_LAUNCHER (the path of purgekit-unattended.exe), each run of the
+# program is a run of the launcher beside it in C:\work (--work C:\work --results C:\results),
+# which starts purgekit.exe in a console of its own and answers its key prompts; the captured
+# console output stands for the transcript and is compared with the same expected files (the
+# launcher's own processes' scanning lines aside). Every run after the first follows a reboot
+# (the Wine server and every process ended). PURGEKIT_LAUNCHER_OUTCOMES lists each run's
+# expected outcome (clean, cleaned, incomplete, failed), checked with its exit code, and the
+# results folder must hold the whole log, each console file and a record per run.
+# PURGEKIT_LAUNCHER_CONSOLE: xvfb (default: the whole scenario under a virtual display, standard
+# input on /dev/null) or pty (a pseudo-terminal nobody types on, no display).
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../wine/wine_env.sh"
+LAUNCHER=${PURGEKIT_LAUNCHER:-}
+LAUNCHER_CONSOLE=${PURGEKIT_LAUNCHER_CONSOLE:-xvfb}
+if [ -n "$LAUNCHER" ] && [ "$LAUNCHER_CONSOLE" = xvfb ] && [ "${PURGEKIT_XVFB:-}" != 1 ]; then
+    wine_under_xvfb bash "$0" "$@"
+    exit $?
+fi
 
 SCENARIO_DIR=$(cd "$1" && pwd)
 PURGEKIT_EXE=$2
@@ -51,97 +68,21 @@ RESULTS=${PURGEKIT_RESULTS:-$PWD/acceptance-results}/$SCENARIO
 rm -rf "$RESULTS"
 mkdir -p "$WORK" "$DRIVE_C/tools" "$RESULTS"
 cp "$PURGEKIT_EXE" "$WORK/purgekit.exe"
+[ -n "$LAUNCHER" ] && cp "$LAUNCHER" "$WORK/purgekit-unattended.exe"
 cp "$TOOLS_DIR"/*.exe "$DRIVE_C/tools/" 2>/dev/null
 [ -n "$SAMPLES_DIR" ] && [ -d "$SAMPLES_DIR" ] && cp "$SAMPLES_DIR"/*.exe "$DRIVE_C/tools/" 2>/dev/null
 
 # ---- helpers for scenarios ---------------------------------------------------------------
 
-fail() { echo "FAIL [$SCENARIO]: $*"; FAILURES=$((FAILURES + 1)); }
-
-# win PROGRAM ARGS...: runs a Windows program in the scenario's prefix; `win reg ...` works on
-# the registry view of the program under test (see wine_reg and wine_sc).
-win() {
-    case ${1,,} in
-        reg) shift; wine_reg "$PREFIX" "$@" ;;
-        sc) shift; wine_sc "$PREFIX" "$@" ;;
-        *) wine_run "$PREFIX" "$@" ;;
-    esac
-}
-
-# win_quiet PROGRAM ARGS...: the same, output discarded; fails the scenario when it fails.
-win_quiet() { win "$@" >/dev/null 2>&1 </dev/null || fail "setup step failed: $*"; }
-
-# reg_add KEY VALUE DATA [TYPE]
-reg_add() { win_quiet reg add "$1" /v "$2" /d "$3" /t "${4:-REG_SZ}" /f; }
-
-# reg_has_value KEY VALUE / reg_has_key KEY: exit status tells.
-reg_has_value() { win reg query "$1" /v "$2" >/dev/null 2>&1 </dev/null; }
-reg_has_key() { win reg query "$1" >/dev/null 2>&1 </dev/null; }
-
-# sc_create NAME BINPATH: a real service known to the service control manager.
-sc_create() { win_quiet sc create "$1" binpath= "$2"; }
-# service_exists NAME: the service control manager still knows it.
-service_exists() { win sc query "$1" 2>/dev/null </dev/null | grep -q SERVICE_NAME; }
-
-# plant_file WINDOWS_PATH TEXT: writes a file through a Windows program.
-plant_file() { win_quiet cmd /c "echo $2> $1"; }
-
-# attrib_set WINDOWS_PATH FLAG: one flag per call (attrib applies only the last one).
-attrib_set() { win_quiet attrib "$2" "$1"; }
-
-# hold_open [/dir] WINDOWS_PATH: another process holds it open without any sharing.
-hold_open() {
-    local fifo=$RESULTS/hold.$RANDOM
-    mkfifo "$fifo"
-    win 'C:\tools\holdopen.exe' "$@" >"$fifo" 2>/dev/null </dev/null &
-    BACKGROUND_PIDS+=($!)
-    if ! timeout 30 head -n1 "$fifo" | grep -q held; then fail "could not hold open: $*"; fi
-    rm -f "$fifo"
-}
-
-# copy_file WINDOWS_SOURCE WINDOWS_DESTINATION: copies a file through a Windows program.
-copy_file() { win_quiet cmd /c copy /y "$1" "$2"; }
-
-# link_system_images WINDOWS_PATH...: in a 32-bit prefix, the images of the system folder lie
-# in syswow64, but the 32-bit loader does not redirect the path it is asked to start; a link
-# of the same name in the Unix system32 folder lets each start as C:\windows\system32\NAME.
-link_system_images() {
-    [ "$(wine_bits "$PREFIX")" = 32 ] || return 0
-    local path name image
-    for path in "$@"; do
-        case ${path,,} in
-            'c:\windows\system32\'*) name=${path##*\\} ;;
-            *) continue ;;
-        esac
-        image=$(find "$SYSDIR" -maxdepth 1 -iname "$name" -print -quit)
-        [ -n "$image" ] && [ ! -e "$DRIVE_C/windows/system32/$name" ] &&
-            ln -s "../syswow64/$(basename "$image")" "$DRIVE_C/windows/system32/$name"
-    done
-    return 0
-}
-
-# start_process [/then NEXT] WINDOWS_PATH [ARGS...]: starts a Windows program in the
-# background through C:\tools\launch.exe and returns once it runs (its executable can be
-# named). With /then NEXT, launch.exe stays until the program has ended and then starts NEXT
-# (a copy of launch.exe, which idles). Everything started ends with the prefix.
-start_process() {
-    local out=$RESULTS/launch.$RANDOM i
-    link_system_images "$@"
-    win 'C:\tools\launch.exe' "$@" >"$out" 2>&1 </dev/null &
-    BACKGROUND_PIDS+=($!)
-    for i in $(seq 1 300); do
-        grep -q '^started' "$out" 2>/dev/null && return 0
-        sleep 0.1
-    done
-    fail "could not start: $* ($(cat "$out"))"
-}
-
-# process_running NAME: a process whose executable file is named NAME runs (exit status).
-process_running() { win 'C:\tools\launch.exe' /running "$1" >/dev/null 2>&1 </dev/null; }
+. "$here/common/prefix_helpers.sh"
 
 # run_purgekit TRANSCRIPT: runs the program from C:\work, stdin from /dev/null, with the
-# variant's DLL overrides.
+# variant's DLL overrides (or through the launcher: run_launcher).
 run_purgekit() {
+    if [ -n "$LAUNCHER" ]; then
+        run_launcher "$1"
+        return
+    fi
     (cd "$WORK" &&
         WINEDLLOVERRIDES="$WINEDLLOVERRIDES${PURGEKIT_DLLOVERRIDES:+;$PURGEKIT_DLLOVERRIDES}" \
             win purgekit.exe </dev/null >"$1" 2>"$1.stderr")
@@ -151,7 +92,84 @@ run_purgekit() {
 
 # compare EXPECTED ACTUAL [--wine-processes]
 compare() {
-    python3 "$here/compare_output.py" "$@" || fail "$(basename "$2") differs from $(basename "$1")"
+    python3 "$here/compare_output.py" "$@" ${LAUNCHER:+--ignore-process purgekit-unattended.exe} ||
+        fail "$(basename "$2") differs from $(basename "$1")"
+}
+
+# ---- runs through the unattended launcher ------------------------------------------------
+
+LAUNCHER_RUNS=0
+LAUNCHER_ARGS="--work 'C:\\work' --results 'C:\\results'"   # as a shell reads it
+EXIT_OF_OUTCOME="clean=0 cleaned=194 incomplete=1 failed=1"   # 3010 arrives as 194
+
+# reboot: every process of the prefix ends with its Wine server; the next program starts anew.
+reboot() {
+    WINEPREFIX=$PREFIX "$WINESERVER" -k >/dev/null 2>&1
+    WINEPREFIX=$PREFIX "$WINESERVER" -w >/dev/null 2>&1
+}
+
+# run_launcher TRANSCRIPT: one run of the launcher; its console file becomes the transcript.
+run_launcher() {
+    local transcript=$1 status expected code before console
+    LAUNCHER_RUNS=$((LAUNCHER_RUNS + 1))
+    expected=$(cut -d' ' -f"$LAUNCHER_RUNS" <<<"${PURGEKIT_LAUNCHER_OUTCOMES:-}")
+    [ "$LAUNCHER_RUNS" -gt 1 ] && reboot
+    before=$(cd "$WORK" && ls console-*.txt 2>/dev/null)
+    if [ "$LAUNCHER_CONSOLE" = pty ]; then
+        # A terminal nobody types on: its input stays open and empty.
+        local keys=$RESULTS/keys.$LAUNCHER_RUNS
+        mkfifo "$keys"
+        (cd "$WORK" && WINEPREFIX=$PREFIX script -qfec \
+            "'$(wine_loader "$PREFIX")' purgekit-unattended.exe $LAUNCHER_ARGS" \
+            "$transcript.launcher" <"$keys" >/dev/null 2>&1) &
+        local pid=$!
+        exec 3>"$keys"
+        wait "$pid"
+        status=$?
+        exec 3>&-
+    else
+        (cd "$WORK" && eval "win purgekit-unattended.exe $LAUNCHER_ARGS" \
+            </dev/null >"$transcript.launcher" 2>"$transcript.launcher-stderr")
+        status=$?
+    fi
+    console=$(cd "$WORK" && ls console-*.txt 2>/dev/null | grep -vxF "$before" | tail -n 1)
+    if [ -z "$console" ]; then
+        fail "run $LAUNCHER_RUNS of the launcher left no console file"
+        return
+    fi
+    cp "$WORK/$console" "$transcript"
+    # Each of the three memory passes lists the launcher's processes: under the display its two
+    # instances (the cleaner ran in the console instance's new console); under a terminal,
+    # whose new consoles take no key records under Wine, the one that runs it in its own.
+    local instances=2 listed
+    [ "$LAUNCHER_CONSOLE" = pty ] && instances=1
+    listed=$(grep -c 'Scanning .*purgekit-unattended\.exe' "$transcript")
+    [ "$listed" = $((3 * instances)) ] ||
+        fail "run $LAUNCHER_RUNS: the passes list the launcher $listed times, expected $((3 * instances))"
+    code=$(tr ' ' '\n' <<<"$EXIT_OF_OUTCOME" | sed -n "s/^$expected=//p")
+    [ "$status" = "$code" ] || fail "run $LAUNCHER_RUNS of the launcher exited with $status, expected $code ($expected)"
+    # Its one line, blanks and a terminal's cursor controls taken out.
+    sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$transcript.launcher" | tr -d ' \r' |
+        grep -qF ":$expected;resultsinC:\\results\\" ||
+        fail "run $LAUNCHER_RUNS: the launcher's line does not say $expected: $(cat "$transcript.launcher")"
+}
+
+# check_launcher_results: C:\results\<computer> holds the whole log, every console file and a
+# record per run, as the work folder does.
+check_launcher_results() {
+    local folders folder name
+    folders=$(find "$DRIVE_C/results" -mindepth 1 -maxdepth 1 -type d 2>/dev/null)
+    [ "$(wc -l <<<"$folders")" = 1 ] && [ -n "$folders" ] ||
+        { fail "C:\\results holds not one computer's folder: $folders"; return; }
+    folder=$folders
+    cmp -s "$folder/PURGEKIT.LOG" "$WORK/PURGEKIT.LOG" || fail "the results' log is not the local log"
+    cmp -s "$folder/runs.jsonl" "$WORK/runs.jsonl" || fail "the results' runs.jsonl is not the local one"
+    for name in $(cd "$WORK" && ls console-*.txt); do
+        cmp -s "$folder/$name" "$WORK/$name" || fail "the results' $name is not the local one"
+    done
+    # shellcheck disable=SC2086
+    python3 "$here/unattended/check_runs.py" "$folder" ${PURGEKIT_LAUNCHER_OUTCOMES:-} ||
+        fail "the results' runs.jsonl"
 }
 
 # remove_blocking_folders: takes away the folders an inoculation left in the system folder, so
@@ -164,8 +182,6 @@ remove_blocking_folders() {
     return 0
 }
 
-expect_file() { [ -e "$1" ] || fail "expected to exist: $1"; }
-expect_no_file() { [ ! -e "$1" ] || fail "expected to be gone: $1"; }
 
 plant() { :; }
 after() { :; }
@@ -181,6 +197,7 @@ scenario_main() {
 . "$SCENARIO_DIR/scenario.sh"
 wine_identity "$PREFIX" "$IDENTITY" || fail "cannot set the identity $IDENTITY"
 scenario_main
+[ -n "$LAUNCHER" ] && check_launcher_results
 cp "$WORK/PURGEKIT.LOG" "$RESULTS/PURGEKIT.LOG" 2>/dev/null
 if [ "$FAILURES" -ne 0 ]; then
     echo "scenario $SCENARIO: $FAILURES failure(s); results kept in $RESULTS"

@@ -13,9 +13,21 @@ WINE_ENV_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 WINE64=${WINE64:-/usr/lib/wine/wine64}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
 export WINEDEBUG=-all
-# No Mono or Gecko installers (there is no network), and no window for any program.
+# No Mono or Gecko installers (there is no network), and no window for any program: except
+# under a display of the test's own (PURGEKIT_XVFB=1, see wine_under_xvfb), where Wine gives a
+# hidden new console a console input that takes key records, as Windows does.
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe="
-unset DISPLAY WAYLAND_DISPLAY
+if [ "${PURGEKIT_XVFB:-}" != 1 ]; then
+    unset DISPLAY WAYLAND_DISPLAY
+fi
+
+# wine_under_xvfb COMMAND [ARGS...]: runs a test command (a script that sources this file)
+# with a virtual display of its own (Xvfb), for the whole life of the prefixes it makes. A
+# start number drawn at random keeps tests that run at once apart; xvfb-run moves on from a
+# number in use.
+wine_under_xvfb() {
+    PURGEKIT_XVFB=1 xvfb-run -n $((100 + RANDOM % 800)) -a -s "-nolisten tcp" "$@"
+}
 
 # wine32_loaders: prints the loader folder of the private 32-bit Wine root; fails, saying
 # exactly what is missing, when the root is not ready.

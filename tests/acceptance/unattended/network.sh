@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# network.sh TEMPLATE PURGEKIT_EXE LAUNCHER TOOLS_DIR SAMPLES_DIR FLEET_DIR
+#
+# A small network cleaned unattended: four Wine prefixes stand for four computers, each with a
+# name of its own and its own state, and one Linux folder stands for the share in every one of
+# them (drive S:, the kit: purgekit.exe, purgekit-unattended.exe, fleet\ with the scripts as the
+# release zip has them). Each computer boots (a Wine server of its own, its computer name set as
+# Windows does at start-up) and runs the kit's script through Wine's cmd, under a virtual
+# display, as a start-up or logon script runs, with no one at the console:
+#   INFECTED-XP  Windows XP, the typical infection       fleet\startup.cmd   cleaned (3010)
+#   CLEAN-XP     Windows XP, nothing                     fleet\startup.cmd   clean (0)
+#   LOCKED-XP    Windows XP, the worm's Run value and a  fleet\startup.cmd   incomplete (1)
+#                dropped file held open by a process
+#   OLD-WIN95    Windows 95, the worm's Run value        fleet\logon.bat     cleaned
+# The share's RESULTS folder then holds one folder per computer with its log, its console file
+# and its record; a second boot of the clean computer runs nothing.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../wine/wine_env.sh"
+if [ "${PURGEKIT_XVFB:-}" != 1 ]; then
+    wine_under_xvfb bash "$0" "$@"
+    exit $?
+fi
+TEMPLATE=$(realpath "$1")
+PURGEKIT_EXE=$(realpath "$2")
+LAUNCHER=$(realpath "$3")
+TOOLS_DIR=$(realpath "$4")
+SAMPLES_DIR=$(realpath "$5")
+FLEET_DIR=$(realpath "$6")
+SCENARIO=unattended-network
+FAILURES=0
+BACKGROUND_PIDS=()
+PREFIXES=()
+RESULTS=$(mktemp -d "${TMPDIR:-/tmp}/purgekit-network.XXXXXX")
+SHARE=$RESULTS/share
+cleanup() {
+    local pid prefix
+    for pid in "${BACKGROUND_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+    for prefix in "${PREFIXES[@]}"; do wine_drop_prefix "$prefix"; done
+    rm -rf "$RESULTS"
+}
+trap cleanup EXIT
+. "$here/../common/prefix_helpers.sh"
+. "$here/../common/typical_infection.sh"
+
+# The share, as the release zip lays it out; the scripts with Windows line ends.
+mkdir -p "$SHARE/fleet"
+cp "$PURGEKIT_EXE" "$SHARE/purgekit.exe"
+cp "$LAUNCHER" "$SHARE/purgekit-unattended.exe"
+for script in startup.cmd logon.bat; do
+    sed 's/$/\r/' "$FLEET_DIR/$script" >"$SHARE/fleet/$script"
+done
+
+# computer NAME IDENTITY: a new computer; the helpers act on it from now on.
+computer() {
+    PREFIX=$(wine_new_prefix "$TEMPLATE") || { echo "cannot copy the template prefix"; exit 1; }
+    PREFIXES+=("$PREFIX")
+    DRIVE_C=$PREFIX/drive_c
+    SYSDIR=$(wine_system_folder "$PREFIX")
+    NAME=$1
+    mkdir -p "$DRIVE_C/tools"
+    cp "$TOOLS_DIR"/*.exe "$SAMPLES_DIR"/*.exe "$DRIVE_C/tools/"
+    ln -s "$SHARE" "$PREFIX/dosdevices/s:"
+    wine_identity "$PREFIX" "$2" || fail "$NAME: cannot set the identity $2"
+    boot
+}
+
+# boot: the computer starts: a process that stays keeps its Wine server up, and the computer
+# name is set as Windows sets it at start-up (Wine would take the host's name).
+boot() {
+    hold_open 'C:\tools\boot.lock'
+    win_quiet reg add 'HKLM\System\CurrentControlSet\Control\ComputerName\ActiveComputerName' \
+        /v ComputerName /d "$NAME" /f
+}
+
+# reboot: every process of the computer ends with its Wine server, then it boots again.
+reboot() {
+    WINEPREFIX=$PREFIX "$WINESERVER" -k >/dev/null 2>&1
+    WINEPREFIX=$PREFIX "$WINESERVER" -w >/dev/null 2>&1
+    boot
+}
+
+# run_script SCRIPT [ARGS...]: the kit's script through Wine's cmd, from C:\, nobody at the
+# console; its exit code in STATUS.
+run_script() {
+    (cd "$DRIVE_C" && win cmd /c "$@" </dev/null >>"$RESULTS/$NAME.out" 2>>"$RESULTS/$NAME.err")
+    STATUS=$?
+}
+
+# outcome OUTCOME...: the computer's results folder on the share holds its whole log, every
+# console file of its work folder (the Windows folder's PURGEKIT) and one record per run.
+outcome() {
+    local folder=$SHARE/RESULTS/$NAME work=$DRIVE_C/windows/PURGEKIT name
+    cmp -s "$folder/PURGEKIT.LOG" "$work/PURGEKIT.LOG" || fail "$NAME: the share's log is not the computer's"
+    for name in $(cd "$work" && ls console-*.txt 2>/dev/null); do
+        cmp -s "$folder/$name" "$work/$name" || fail "$NAME: the share's $name is not the computer's"
+    done
+    python3 "$here/check_runs.py" "$folder" --host "$NAME" "$@" || fail "$NAME: its record"
+}
+
+computer INFECTED-XP winxp
+plant_typical_infection
+run_script 'S:\fleet\startup.cmd'
+[ "$STATUS" = 194 ] || fail "INFECTED-XP: startup.cmd exited with $STATUS, expected 3010 (194)"
+expect_infection_removed
+outcome --platform "Windows XP" cleaned
+[ ! -e "$DRIVE_C/windows/PURGEKIT/CLEAN.TXT" ] || fail "INFECTED-XP: marked clean"
+
+computer CLEAN-XP winxp
+run_script 'S:\fleet\startup.cmd'
+[ "$STATUS" = 0 ] || fail "CLEAN-XP: startup.cmd exited with $STATUS, expected 0"
+outcome --platform "Windows XP" clean
+[ -e "$DRIVE_C/windows/PURGEKIT/CLEAN.TXT" ] || fail "CLEAN-XP: not marked clean"
+reboot
+run_script 'S:\fleet\startup.cmd'
+[ "$STATUS" = 0 ] || fail "CLEAN-XP: the second start-up exited with $STATUS, expected 0"
+outcome --platform "Windows XP" clean
+[ "$(ls "$SHARE/RESULTS/CLEAN-XP" | grep -c '^console-')" = 1 ] ||
+    fail "CLEAN-XP: the second start-up ran the cleaner again"
+
+computer LOCKED-XP winxp
+reg_add "$RUN" krn132 'C:\windows\system32\krn132.exe'
+plant_file 'C:\windows\system32\Wqk.exe' virus
+hold_open 'C:\windows\system32\Wqk.exe'
+run_script 'S:\fleet\startup.cmd'
+[ "$STATUS" = 1 ] || fail "LOCKED-XP: startup.cmd exited with $STATUS, expected 1"
+outcome --platform "Windows XP" incomplete
+[ -f "$SYSDIR/Wqk.exe" ] || fail "LOCKED-XP: the held file is gone"
+
+computer OLD-WIN95 win95
+reg_add "$RUN" krn132 'C:\windows\system32\krn132.exe'
+run_script 'S:\fleet\logon.bat' 'S:'
+outcome --platform "Windows 95" cleaned
+reg_has_value "$RUN" krn132 && fail "OLD-WIN95: the Run value is still there"
+
+folders=$(ls "$SHARE/RESULTS" | tr '\n' ' ')
+[ "$folders" = "CLEAN-XP INFECTED-XP LOCKED-XP OLD-WIN95 " ] ||
+    fail "the share's RESULTS holds: $folders"
+
+if [ "$FAILURES" -ne 0 ]; then
+    echo "unattended network: $FAILURES failure(s)"
+    for file in "$RESULTS"/*.out "$RESULTS"/*.err; do echo "== $file"; cat "$file"; done
+    exit 1
+fi
+echo "unattended network: passed"
