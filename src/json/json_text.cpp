@@ -18,11 +18,14 @@ void AppendUnicodeEscape(std::string* out, uint32_t unit)
     }
 }
 
-// The length of the valid UTF-8 sequence at `bytes` (size `have`), or 0 when it is not
-// one: no overlong forms, no surrogates, nothing above U+10FFFF.
-size_t Utf8SequenceLength(const unsigned char* bytes, size_t have)
+}  // namespace
+
+size_t ValidUtf8Length(const unsigned char* bytes, size_t have)
 {
     unsigned char lead = bytes[0];
+    if (lead < 0x80) {
+        return 1;
+    }
     size_t length = 0;
     unsigned char low = 0x80;
     unsigned char high = 0xBF;
@@ -50,8 +53,6 @@ size_t Utf8SequenceLength(const unsigned char* bytes, size_t have)
     return length;
 }
 
-}  // namespace
-
 void AppendJsonString(std::string* out, const std::string& text)
 {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -60,7 +61,7 @@ void AppendJsonString(std::string* out, const std::string& text)
     for (size_t at = 0; at < size;) {
         unsigned char c = bytes[at];
         if (c >= 0x80) {
-            size_t length = Utf8SequenceLength(bytes + at, size - at);
+            size_t length = ValidUtf8Length(bytes + at, size - at);
             if (length == 0) {
                 AppendUnicodeEscape(out, 0xDC00u + c);
                 ++at;

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# check_i686_build.sh SOURCE BUILD: checks the shipped 32-bit build in BUILD (purgekit.exe and
-# the sweep purgekit-scan.exe), made with warnings as errors: the i686 build with its tests that
+# check_i686_build.sh SOURCE BUILD: checks the shipped 32-bit build in BUILD (purgekit.exe, the
+# sweep purgekit-scan.exe and the outbreak report purgekit-report.exe), made with warnings as errors: the i686 build with its tests that
 # scripts/build.sh makes, or else one without tests that is built here. Its purgekit.exe is a 32-bit PE file whose import table
 # (check_imports.sh) names only KERNEL32, ADVAPI32, USER32 and CRTDLL.DLL, which every promised
 # Windows has, and nothing that is bound at run time. Its release package holds that very
-# file, the one the 32-bit tests run, the sweep and the user README.
+# file, the one the 32-bit tests run, the sweep, the report and the user README. The report
+# imports from KERNEL32.DLL and MSVCRT.DLL only (it is promised for Windows 2000 and later).
 set -eu
 source_dir=$1
 build_dir=$2
@@ -29,7 +30,7 @@ python3 - "$zip" "$exe" <<'PY' || exit 1
 import sys, zipfile
 package = zipfile.ZipFile(sys.argv[1])
 names = sorted(package.namelist())
-if names != ["README.TXT", "purgekit-scan.exe", "purgekit.exe"]:
+if names != ["README.TXT", "purgekit-report.exe", "purgekit-scan.exe", "purgekit.exe"]:
     sys.exit(f"unexpected release package contents: {' '.join(names)}")
 with open(sys.argv[2], "rb") as f:
     if package.read("purgekit.exe") != f.read():
@@ -38,6 +39,17 @@ PY
 if ! i686-w64-mingw32-objdump -f "$build_dir/src/purgekit-scan.exe" | grep -q 'file format pei-i386'; then
     echo "not a 32-bit PE file: $build_dir/src/purgekit-scan.exe"; exit 1
 fi
+report="$build_dir/report-win32/purgekit-report.exe"
+if ! i686-w64-mingw32-objdump -f "$report" | grep -q 'file format pei-i386'; then
+    echo "not a 32-bit PE file: $report"; exit 1
+fi
+bash "$(dirname "$0")/check_imports.sh" "$report" i686-w64-mingw32-objdump msvcrt
+python3 - "$zip" "$report" <<'PY' || exit 1
+import sys, zipfile
+with open(sys.argv[2], "rb") as f:
+    if zipfile.ZipFile(sys.argv[1]).read("purgekit-report.exe") != f.read():
+        sys.exit(f"the packed purgekit-report.exe is not {sys.argv[2]}")
+PY
 echo "release package OK: $zip"
 if $with_tests; then
     echo "the 32-bit tests run this purgekit.exe: $exe"
