@@ -144,6 +144,20 @@ void TakeRun(void* context, const RunRecord& run)
     WriteOut(&report->runsOut, report->json);
 }
 
+// NUL bytes are no text the cleaner writes: a log holding them is said to be damaged.
+uint64_t CountNulBytes(const char* bytes, size_t size)
+{
+    const char* first = static_cast<const char*>(memchr(bytes, '\0', size));
+    if (first == nullptr) {
+        return 0;
+    }
+    uint64_t count = 0;
+    for (const char* at = first; at < bytes + size; ++at) {
+        count += *at == '\0' ? 1 : 0;
+    }
+    return count;
+}
+
 std::string Count(uint64_t count, const char* one, const char* many)
 {
     return std::to_string(count) + " " + (count == 1 ? one : many);
@@ -174,12 +188,7 @@ uint8_t ReadRunsFile(MachineRead* read, const MachineFile& file, uint8_t folders
         if (got == 0) {
             break;
         }
-        const char* at = report->chunk.data();
-        const char* end = at + got;
-        while ((at = static_cast<const char*>(memchr(at, '\0', static_cast<size_t>(end - at)))) != nullptr) {
-            ++nulBytes;
-            ++at;
-        }
+        nulBytes += CountNulBytes(report->chunk.data(), got);
         bytes += got;
         ReadLogBytes(reader, report->chunk.data(), got);
     }

@@ -203,6 +203,7 @@ struct ReportTotals {
 
 struct Report {
     const ReportOptions* options;
+    std::string outFolder;                  // OUT_DIR, absolute
     std::string writtenAt;                  // UTC, ISO 8601
     OutFile runsOut;
     OutFile findingsOut;

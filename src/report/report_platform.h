@@ -63,10 +63,10 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // system_*.cpp
 // Checks that OUT_DIR is none of the results folders and lies inside none of them (by the
 // folders' identity, whatever links or spellings lead there), then creates it and its parents
-// where missing. RETURNS kTreeOk, kOutInsideResults (*error: the index of that results folder)
-// or kTreeSystem.
+// where missing; *folder is its absolute path, in which the outputs are then made.
+// RETURNS kTreeOk, kOutInsideResults (*error: the index of that results folder) or kTreeSystem.
 int32_t PrepareOutFolder(const std::string& out, const std::vector<std::string>& results,
-                         int32_t* error);
+                         std::string* folder, int32_t* error);
 // Creates (or empties) `name` in the folder, never through a link. RETURNS kTreeOk or
 // kTreeSystem.
 int32_t CreateOutFile(const std::string& folder, const char* name, OutFile* file, int32_t* error);

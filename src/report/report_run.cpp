@@ -24,8 +24,8 @@ void Say(int stream, const std::string& text)
 bool OpenOut(Report* report, const char* name, OutFile* file)
 {
     int32_t error = 0;
-    if (CreateOutFile(report->options->outFolder, name, file, &error) != kTreeOk) {
-        Say(2, "purgekit-report: " + JoinPath(report->options->outFolder, name) +
+    if (CreateOutFile(report->outFolder, name, file, &error) != kTreeOk) {
+        Say(2, "purgekit-report: " + JoinPath(report->outFolder, name) +
                    ": cannot be written: " + ErrorText(error) + "\n");
         return false;
     }
@@ -89,7 +89,7 @@ std::string SummaryLines(const Report& report)
                 " (could not be read: " + std::to_string(totals.unreadable) +
                 "), listed on standard error and in report.html\n";
     }
-    const std::string& out = report.options->outFolder;
+    const std::string& out = report.outFolder;
     text += "  report:   " + JoinPath(out, "report.html") + "\n";
     text += "  machines: " + JoinPath(out, "hosts.csv") + "\n";
     text += "  runs:     " + JoinPath(out, "runs.jsonl") + "\n";
@@ -101,7 +101,7 @@ int MakeReport(Report* report)
 {
     const ReportOptions& options = *report->options;
     int32_t error = 0;
-    int32_t status = PrepareOutFolder(options.outFolder, options.resultsFolders, &error);
+    int32_t status = PrepareOutFolder(options.outFolder, options.resultsFolders, &report->outFolder, &error);
     if (status == kOutInsideResults) {
         Say(2, "purgekit-report: the output folder " + options.outFolder + " is the results folder " +
                    options.resultsFolders[static_cast<size_t>(error) % options.resultsFolders.size()] +

@@ -70,7 +70,7 @@ bool ResolveOut(const std::string& path, std::string* existing, std::vector<std:
 }  // namespace
 
 int32_t PrepareOutFolder(const std::string& out, const std::vector<std::string>& results,
-                         int32_t* error)
+                         std::string* folder, int32_t* error)
 {
     std::vector<Identity> identities;
     std::vector<size_t> owners;
@@ -86,10 +86,18 @@ int32_t PrepareOutFolder(const std::string& out, const std::vector<std::string>&
     if (!ResolveOut(out, &existing, &missing, error)) {
         return kTreeSystem;
     }
+    // Once more without "..": a folder that ".." led back to may exist after all.
+    std::string lexical = existing;
+    for (const std::string& component : missing) {
+        lexical = JoinPath(lexical, component);
+    }
+    if (!missing.empty() && !ResolveOut(lexical, &existing, &missing, error)) {
+        return kTreeSystem;
+    }
     // The folder itself (when it exists) and every folder above it.
-    for (std::string folder = existing;; folder = ParentOf(folder)) {
+    for (std::string above = existing;; above = ParentOf(above)) {
         struct stat status;
-        if (stat(folder.c_str(), &status) == 0) {
+        if (stat(above.c_str(), &status) == 0) {
             for (size_t index = 0; index < identities.size(); ++index) {
                 if (identities[index].device == status.st_dev && identities[index].inode == status.st_ino) {
                     *error = static_cast<int32_t>(owners[index]);
@@ -97,7 +105,7 @@ int32_t PrepareOutFolder(const std::string& out, const std::vector<std::string>&
                 }
             }
         }
-        if (folder == "/") {
+        if (above == "/") {
             break;
         }
     }
@@ -114,6 +122,7 @@ int32_t PrepareOutFolder(const std::string& out, const std::vector<std::string>&
         *error = ENOTDIR;
         return kTreeSystem;
     }
+    *folder = path;
     return kTreeOk;
 }
 

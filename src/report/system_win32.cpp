@@ -44,7 +44,7 @@ size_t RootLength(const std::wstring& path)
 }  // namespace
 
 int32_t PrepareOutFolder(const std::string& out, const std::vector<std::string>& results,
-                         int32_t* error)
+                         std::string* folder, int32_t* error)
 {
     std::vector<Identity> identities;
     std::vector<size_t> owners;
@@ -66,9 +66,9 @@ int32_t PrepareOutFolder(const std::string& out, const std::vector<std::string>&
     }
     // The folder itself (when it exists) and every existing folder above it.
     const size_t root = RootLength(path);
-    for (std::wstring folder = path;;) {
+    for (std::wstring above = path;;) {
         Identity identity;
-        if (IdentityOf(folder, &identity)) {
+        if (IdentityOf(above, &identity)) {
             for (size_t index = 0; index < identities.size(); ++index) {
                 if (identities[index].volume == identity.volume &&
                     identities[index].indexHigh == identity.indexHigh &&
@@ -78,30 +78,36 @@ int32_t PrepareOutFolder(const std::string& out, const std::vector<std::string>&
                 }
             }
         }
-        size_t slash = folder.find_last_of(L'\\');
-        if (folder.size() <= root || slash == std::wstring::npos) {
+        size_t slash = above.find_last_of(L'\\');
+        if (above.size() <= root || slash == std::wstring::npos) {
             break;
         }
-        folder.resize(slash + 1 <= root ? root : slash);   // the root keeps its backslash
+        above.resize(slash + 1 <= root ? root : slash);   // the root keeps its backslash
     }
     // Made from the root down; folders already there are kept.
     for (size_t at = root; at <= path.size(); ++at) {
         if (at != path.size() && path[at] != L'\\') {
             continue;
         }
-        std::wstring folder = path.substr(0, at);
-        if (folder.size() <= root) {
+        std::wstring made = path.substr(0, at);
+        if (made.size() <= root) {
             continue;
         }
-        if (!CreateDirectoryW(folder.c_str(), nullptr)) {
+        if (!CreateDirectoryW(made.c_str(), nullptr)) {
             DWORD last = GetLastError();
-            DWORD attributes = GetFileAttributesW(folder.c_str());
+            DWORD attributes = GetFileAttributesW(made.c_str());
             if (last != ERROR_ALREADY_EXISTS || attributes == INVALID_FILE_ATTRIBUTES ||
                 (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
                 *error = static_cast<int32_t>(last == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : last);
                 return kTreeSystem;
             }
         }
+    }
+    // Shown without the "\\?\" prefix: "C:\report", "\\server\share\report".
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+        *folder = "\\\\" + WideToUtf8(path.c_str() + 8, path.size() - 8);
+    } else {
+        *folder = WideToUtf8(path.c_str() + 4, path.size() - 4);
     }
     return kTreeOk;
 }
