@@ -391,6 +391,10 @@ void ReadJsonLinesFile(MachineRead* read, const MachineFile& file, LineHandler h
                         " not read (" + Count(read->badLines, "bad line", "bad lines") + " in all)",
                     false);
     }
+    if (read->badLines > 0) {
+        read->facts.badLines += static_cast<uint32_t>(read->badLines > 0xFFFF ? 0xFFFF : read->badLines);
+        read->failures.push_back(file.name + ": " + Count(read->badLines, "line", "lines") + " not read");
+    }
     if (handler == TakeSweepLine) {
         ++read->facts.sweeps.files;
         if (!read->lastWasSummary) {

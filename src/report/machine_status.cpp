@@ -52,7 +52,8 @@ MachineStatus StatusOf(const MachineFacts& facts)
         status = MachineStatus::kClean;   // a file server: its sweeps are all there is
     }
     const SweepTally& sweeps = facts.sweeps;
-    if (facts.unreadable > 0 || sweeps.leftInPlace > 0 || sweeps.errors > 0 || sweeps.unfinished > 0) {
+    if (facts.unreadable > 0 || facts.badLines > 0 || sweeps.leftInPlace > 0 || sweeps.errors > 0 ||
+        sweeps.unfinished > 0) {
         status = MachineStatus::kAttention;
     }
     return status;

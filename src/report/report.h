@@ -68,6 +68,7 @@ struct MachineFacts {
     uint32_t launches;            // valid records of runs.jsonl
     RunOutcome launcherLatest;    // the last of them, when launches > 0
     uint32_t unreadable;          // files or folders of the machine that could not be read
+    uint32_t badLines;            // lines of runs.jsonl or of sweep results not read as such
     SweepTally sweeps;
 };
 
@@ -76,8 +77,9 @@ struct MachineFacts {
 // failed; the launcher's last record saying incomplete or failed makes it `attention` too,
 // and stands for the run when the log holds none. A machine of sweeps only (no run, no
 // launcher record) is `clean`. Then: a sweep that left a found file in place, could not read
-// a path or did not finish, and an unreadable file, make it `attention`. Nothing at all is
-// `no-run`.
+// a path or did not finish, an unreadable file, and a line of runs.jsonl or of sweep results
+// that could not be read (it may have been the last record or a finding), make it
+// `attention`. Nothing at all is `no-run`.
 MachineStatus StatusOf(const MachineFacts& facts);
 
 // ---- Texts of a run -----------------------------------------------------------------------

@@ -164,7 +164,7 @@ def make_portable_tree(root):
     machine("PC-BADJSON", {"PURGEKIT.LOG": clean, "runs.jsonl":
                            b"not json\n{\"host\":\"PC-BADJSON\"}\n{\"a\":\"caf\xe9\"}\n" +
                            b"{\"a\":" + b"[" * 100 + b"]" * 100 + b"}\n[1,2]\n\x00\x00\x00\n" +
-                           launcher_line("PC-BADJSON", "clean", 0)}, "clean", 1)
+                           launcher_line("PC-BADJSON", "clean", 0)}, "attention", 1)
     machine("PC-EMPTY", {}, "no-run", 0)
     machine("pc-lower-case", {"purgekit.log": clean}, "clean", 1)
     machine("\u00dcbersicht-PC", {"PURGEKIT.LOG": clean}, "clean", 1)
@@ -178,6 +178,6 @@ def make_portable_tree(root):
     machine("fs-shards", {"sweep.jsonl": sweep_lines([("/srv/d.exe", ["TROJ_VORN.A"], "moved", "q1.vir")]) +
                           sweep_lines([("/srv/e.exe", ["TROJ_VORN.A"], "moved", "q2.vir")])}, "clean", 0, 2)
     machine("fs-long-line", {"sweep.jsonl": b"{\"type\":\"found\",\"path\":\"" + b"x" * 300000 + b"\"}\n" +
-                             sweep_lines([])}, "clean", 0, 0)
+                             sweep_lines([])}, "attention", 0, 0)
     write(os.path.join(root, "README.txt"), b"results of the network's cleaning\n")
     return expected

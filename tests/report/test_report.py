@@ -146,6 +146,7 @@ class ReportTree(unittest.TestCase):
         self.assertIn("could not be read: Permission denied", by_host["PC-UNREADABLE-FOLDER"]["failures"])
         self.assertEqual(by_host["fs-left"]["failures"], "2 dormant copies left in place; 1 path the sweep could not read")
         self.assertEqual(by_host["PC-LAUNCH-ONLY"]["last_run"], "2026-12-07T15:30:12Z")
+        self.assertEqual(by_host["PC-BADJSON"]["failures"], "runs.jsonl: 6 lines not read")
         self.assertIn(b"caf\xe9-PC", [host_bytes(row["host"]) for row in rows])   # kept as its bytes
 
     def test_runs(self):

@@ -86,6 +86,8 @@ Machine Read(const std::string& log, const std::vector<std::string>& launcher,
             ReadLauncherRecord(members, &record, &problem)) {
             ++machine.facts.launches;
             machine.facts.launcherLatest = record.outcome;
+        } else {
+            ++machine.facts.badLines;
         }
     }
     bool lastWasSummary = false;
@@ -94,6 +96,7 @@ Machine Read(const std::string& log, const std::vector<std::string>& launcher,
         std::string problem;
         if (ReadJsonObject(text.data(), text.size(), &members, &offset) != kJsonOk ||
             !ReadSweepLine(members, &line, &problem)) {
+            ++machine.facts.badLines;
             continue;
         }
         SweepTally& tally = machine.facts.sweeps;
@@ -162,8 +165,8 @@ TEST(ReportTest, StatusOfAMachine)
          MachineStatus::kClean, 1, ""},
         {"the launcher alone: cleaned", "", {Launch("cleaned")}, {}, 0, MachineStatus::kSecondRun, 0, nullptr},
         {"the launcher alone: failed", "", {Launch("failed")}, {}, 0, MachineStatus::kAttention, 0, nullptr},
-        {"a launcher record of another kind is no record", "", {Launch("rebooted")}, {}, 0,
-         MachineStatus::kNoRun, 0, nullptr},
+        {"a launcher record of another kind is not read", "", {Launch("rebooted")}, {}, 0,
+         MachineStatus::kAttention, 0, nullptr},
         {"nothing at all", "", {}, {}, 0, MachineStatus::kNoRun, 0, nullptr},
         {"text that is not the cleaner's", std::string("MZ\x90\0\x03\0\0\0garbage\r\n", 19), {}, {}, 0,
          MachineStatus::kNoRun, 0, nullptr},
@@ -177,6 +180,8 @@ TEST(ReportTest, StatusOfAMachine)
         {"a clean machine whose sweep left a copy", clean, {}, {kFoundLeft, kSummary}, 0,
          MachineStatus::kAttention, 1, ""},
         {"a clean log, another file unreadable", clean, {}, {}, 1, MachineStatus::kAttention, 1, ""},
+        {"a clean log, a line of runs.jsonl not read", clean, {Launch("clean"), "{\"host\":"}, {}, 0,
+         MachineStatus::kAttention, 1, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
