@@ -168,7 +168,7 @@ TEST(ReportTest, StatusOfAMachine)
         {"a launcher record of another kind is not read", "", {Launch("rebooted")}, {}, 0,
          MachineStatus::kAttention, 0, nullptr},
         {"nothing at all", "", {}, {}, 0, MachineStatus::kNoRun, 0, nullptr},
-        {"text that is not the cleaner's", std::string("MZ\x90\0\x03\0\0\0garbage\r\n", 19), {}, {}, 0,
+        {"text that is not the cleaner's", std::string("MZ\x90\0\x03\0\0\0garbage\r\n", 17), {}, {}, 0,
          MachineStatus::kNoRun, 0, nullptr},
         {"a sweep that moved what it found", "", {}, {kFoundMoved, kSummary}, 0, MachineStatus::kClean, 0, nullptr},
         {"a sweep that left a copy in place", "", {}, {kFoundLeft, kSummary}, 0, MachineStatus::kAttention, 0, nullptr},
