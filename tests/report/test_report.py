@@ -270,6 +270,19 @@ class ReportRefusals(unittest.TestCase):
         status, _, _, _ = run(self.program, ["-o", os.path.join(other, "r"), self.results, other])
         self.assertEqual(status, 2)
 
+    def test_two_results_folders_one_machine(self):
+        # The unattended runs' results and the sweeps' results of the same machine: one row.
+        sweeps = os.path.join(self.temp, "sweeps")
+        write(os.path.join(sweeps, "PC-1", "sweep.jsonl"),
+              b'{"type":"found","path":"/d/a.exe","size":1,"variants":["TROJ_VORN.A"],"action":"removed"}\n'
+              b'{"type":"summary","scanned":1,"found":1,"errors":0}\n')
+        write(os.path.join(sweeps, "fs-9", "sweep.jsonl"), b'{"type":"summary","scanned":1,"found":0,"errors":0}\n')
+        out = os.path.join(self.temp, "out")
+        status, _, stderr, _ = run(self.program, ["-o", out, self.results, sweeps])
+        self.assertEqual(status, 0, stderr)
+        rows = [(r["host"], r["status"], r["runs"], r["sweep_found"]) for r in read_hosts(os.path.join(out, "hosts.csv"))]
+        self.assertEqual(rows, [("PC-1", "clean", "1", "1"), ("fs-9", "clean", "0", "0")])
+
     def test_usage_and_exit_codes(self):
         out = os.path.join(self.temp, "out")
         cases = [
