@@ -3,13 +3,14 @@
 
 measure_report.py RUNS REPORT TREE SMALL_TREE OUT_DIR
 
-Each program is timed from here as a child process (wall clock, and its CPU time and peak
-resident memory from wait4), after a warm-up that reads the whole tree into the page cache;
-medians of RUNS runs, the floor and the report interleaved round by round so that a busy
-machine affects them alike. The report's memory: its peak on the whole tree, and on the first
-1,000 machines (the part that does not grow with the machines); the machines' summaries, as
-the report keeps them (a record of 56 bytes and one string of the texts of hosts.csv's row,
-with its allocation), estimated from hosts.csv.
+Each program is timed from here as a child process (wall clock, and its CPU time from wait4),
+after a warm-up that reads the whole tree into the page cache; medians of RUNS runs, the floor
+and the report interleaved round by round so that a busy machine affects them alike. The
+report's peak resident memory is measured by /usr/bin/time (a child of this Python process
+would count the pages it shares with it): on the whole tree, and on the first 1,000 machines
+(the part that does not grow with the machines); the machines' summaries, as the report keeps
+them (a record of 56 bytes and one string of the texts of hosts.csv's row, with its
+allocation), are estimated from hosts.csv.
 """
 import csv
 import os
@@ -23,7 +24,7 @@ RECORD = 56 + 16        # MachineSummary and its string's allocation header
 
 
 def timed(command):
-    """(wall seconds, CPU seconds, peak resident KiB) of one run, output thrown away."""
+    """(wall seconds, CPU seconds) of one run, output thrown away."""
     start = time.perf_counter()
     child = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     _, status, usage = os.wait4(child.pid, 0)
@@ -31,7 +32,15 @@ def timed(command):
     code = os.waitstatus_to_exitcode(status)
     if code not in (0, 1):
         sys.exit("%s failed with exit code %d" % (command[0], code))
-    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss
+    return wall, usage.ru_utime + usage.ru_stime
+
+
+def peak_memory(command, scratch):
+    """The peak resident memory of one run in bytes, by /usr/bin/time."""
+    subprocess.run(["/usr/bin/time", "-f", "%M", "-o", scratch] + command, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+    with open(scratch) as f:
+        return int(f.read().split()[-1]) * 1024
 
 
 def main():
@@ -49,12 +58,12 @@ def main():
         samples["report"].append(timed(command))
     wall = {name: statistics.median(s[0] for s in runs_) for name, runs_ in samples.items()}
     cpu = {name: statistics.median(s[1] for s in runs_) for name, runs_ in samples.items()}
-    peak = max(s[2] for s in samples["report"]) * 1024
+    peak = max(peak_memory(command, out + ".time") for _ in range(3))
     print("read floor (find | xargs cat): %.2f s wall, %.2f s CPU" % (wall["floor"], cpu["floor"]))
     print("purgekit-report:               %.2f s wall, %.2f s CPU" % (wall["report"], cpu["report"]))
     print("time ratio report / floor: %.2f (target at most 2)" % (wall["report"] / wall["floor"]))
     small_machines = len(os.listdir(small))
-    small_peak = max(timed([report, "-o", out + "-small", small])[2] for _ in range(3)) * 1024
+    small_peak = max(peak_memory([report, "-o", out + "-small", small], out + ".time") for _ in range(3))
     with open(os.path.join(out, "hosts.csv"), newline="", encoding="utf-8", errors="surrogateescape") as f:
         rows = list(csv.reader(f))[1:]
     texts = sum(len(r[0]) + len(r[1]) + len(r[4]) + len(r[5]) + len(r[6]) for r in rows)

@@ -17,7 +17,7 @@ machines=${MACHINES:-100000}
 total=${TOTAL_BYTES:-1000000000}
 runs=${RUNS:-5}
 
-"$root/scripts/deps.sh" cmake python3
+"$root/scripts/deps.sh" cmake python3 time
 "$root/scripts/build_report_native.sh" "$bench/report-native" >/dev/null
 report=$bench/report-native/purgekit-report
 

@@ -227,7 +227,7 @@ void NoteBadLine(MachineRead* read, const std::string& what)
     }
 }
 
-void TakeLauncherLine(MachineRead* read, const JsonMember*, const std::vector<JsonMember>& members)
+void TakeLauncherLine(MachineRead* read, const std::vector<JsonMember>& members)
 {
     Report* report = read->report;
     LauncherRecord record;
@@ -257,7 +257,7 @@ void TakeLauncherLine(MachineRead* read, const JsonMember*, const std::vector<Js
     read->launcher = std::move(record);
 }
 
-void TakeSweepLine(MachineRead* read, const JsonMember*, const std::vector<JsonMember>& members)
+void TakeSweepLine(MachineRead* read, const std::vector<JsonMember>& members)
 {
     Report* report = read->report;
     SweepLine line;
@@ -300,8 +300,7 @@ void TakeSweepLine(MachineRead* read, const JsonMember*, const std::vector<JsonM
     }
 }
 
-using LineHandler = void (*)(MachineRead* read, const JsonMember* unused,
-                             const std::vector<JsonMember>& members);
+using LineHandler = void (*)(MachineRead* read, const std::vector<JsonMember>& members);
 
 void TakeJsonLine(MachineRead* read, LineHandler handler, const std::string& line)
 {
@@ -319,7 +318,7 @@ void TakeJsonLine(MachineRead* read, LineHandler handler, const std::string& lin
                               std::to_string(errorOffset + 1));
         return;
     }
-    handler(read, nullptr, read->report->members);
+    handler(read, read->report->members);
 }
 
 void ReadJsonLinesFile(MachineRead* read, const MachineFile& file, LineHandler handler)
