@@ -2,7 +2,7 @@
 # Builds the two test builds, each with its program, unit tests, test tools and stand-ins:
 #   build/i686   the shipped 32-bit build, with its release package purgekit-2.00-win32.zip
 #   build/win64  the same sources as 64-bit programs; its CTest run also runs build/i686's tests
-# and the native Linux sweep in build/sweep-native.
+# and the native Linux sweep and outbreak report in build/sweep-native and build/report-native.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PURGEKIT_BUILD_DIR:-$root/build/win64}
@@ -16,3 +16,4 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
       -DPURGEKIT_I686_BUILD_DIR="$build32" >/dev/null
 cmake --build "$build" -j "$jobs"
 "$root/scripts/build_sweep_native.sh" "$root/build/sweep-native"
+"$root/scripts/build_report_native.sh" "$root/build/report-native"

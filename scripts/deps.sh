@@ -8,7 +8,8 @@ packages=("$@")
 wine32_root=false
 if [ ${#packages[@]} -eq 0 ]; then
     packages=(cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64
-              googletest clang libclang-rt-14-dev zip unzip parallel strace gcc xvfb xauth)
+              googletest clang libclang-rt-14-dev zip unzip parallel strace gcc xvfb xauth
+              chromium ansible-core)
     wine32_root=true
 fi
 missing=()

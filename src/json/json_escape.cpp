@@ -3,6 +3,8 @@
 // (Python's surrogateescape), so the original bytes can be had back.
 #include "json/json_escape.h"
 
+#include "json/json.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -28,11 +30,14 @@ void PutText(JsonPut put, void* context, const char* text)
     put(context, text, length);
 }
 
-// The length of the valid UTF-8 sequence at `bytes` (size `have`), or 0 when it is not
-// one: no overlong forms, no surrogates, nothing above U+10FFFF.
-size_t Utf8SequenceLength(const unsigned char* bytes, size_t have)
+}  // namespace
+
+size_t ValidUtf8Length(const unsigned char* bytes, size_t have)
 {
     unsigned char lead = bytes[0];
+    if (lead < 0x80) {
+        return 1;
+    }
     size_t length = 0;
     unsigned char low = 0x80;
     unsigned char high = 0xBF;
@@ -60,8 +65,6 @@ size_t Utf8SequenceLength(const unsigned char* bytes, size_t have)
     return length;
 }
 
-}  // namespace
-
 void EscapeJsonString(const char* text, size_t size, JsonPut put, void* context)
 {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
@@ -69,7 +72,7 @@ void EscapeJsonString(const char* text, size_t size, JsonPut put, void* context)
     for (size_t at = 0; at < size;) {
         unsigned char c = bytes[at];
         if (c >= 0x80) {
-            size_t length = Utf8SequenceLength(bytes + at, size - at);
+            size_t length = ValidUtf8Length(bytes + at, size - at);
             if (length == 0) {
                 PutUnicodeEscape(put, context, 0xDC00u + c);
                 ++at;

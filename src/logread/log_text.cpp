@@ -16,39 +16,6 @@ char LowerAscii(char c)
 
 }  // namespace
 
-TextSpan TrimTrailingBlanks(TextSpan text)
-{
-    while (text.length > 0 && text.bytes[text.length - 1] == ' ') {
-        --text.length;
-    }
-    return text;
-}
-
-TextSpan LineOf(const char* message)
-{
-    for (;;) {
-        const char* end = strchr(message, '\n');
-        size_t length = end == nullptr ? strlen(message) : static_cast<size_t>(end - message);
-        TextSpan line = TrimTrailingBlanks(SpanOf(message, length));
-        if (line.length > 0 || end == nullptr) {
-            return line;
-        }
-        message = end + 1;
-    }
-}
-
-TextSpan HeadOf(const char* message)
-{
-    const char* last = strrchr(message, '\n');
-    const char* start = last == nullptr ? message : last + 1;
-    return SpanOf(start, strlen(start));
-}
-
-TextSpan TailOf(const char* message)
-{
-    return TrimTrailingBlanks(HeadOf(message));
-}
-
 bool SpanEquals(TextSpan text, TextSpan expected)
 {
     return text.length == expected.length && memcmp(text.bytes, expected.bytes, text.length) == 0;

@@ -10,50 +10,83 @@
 
 namespace {
 
+// The lines, heads and tails of the messages, worked out by the compiler.
 struct FixedLine {
-    const char* message;
+    TextSpan line;
     uint32_t bit;
 };
 
-const FixedLine kServiceKeyLines[] = {
-    {kMsgKernelSvcKeyDeleted, kServiceKernelSvc},
-    {kMsgKrn132KeyDeleted, kServiceKrn132},
-    {kMsgWinSvcKeyDeleted, kServiceWinSvc},
+constexpr FixedLine kServiceKeyLines[] = {
+    {LineOf(kMsgKernelSvcKeyDeleted), kServiceKernelSvc},
+    {LineOf(kMsgKrn132KeyDeleted), kServiceKrn132},
+    {LineOf(kMsgWinSvcKeyDeleted), kServiceWinSvc},
 };
-const FixedLine kServiceStoppedLines[] = {
-    {kMsgKernelSvcStopped, kServiceKernelSvc},
-    {kMsgKrn132Stopped, kServiceKrn132},
-    {kMsgWinSvcStopped, kServiceWinSvc},
+constexpr FixedLine kServiceStoppedLines[] = {
+    {LineOf(kMsgKernelSvcStopped), kServiceKernelSvc},
+    {LineOf(kMsgKrn132Stopped), kServiceKrn132},
+    {LineOf(kMsgWinSvcStopped), kServiceWinSvc},
 };
-const FixedLine kValueFoundLines[] = {
-    {kMsgRunKrn132Found, kValueRunKrn132},
-    {kMsgRunWqkFound, kValueRunWqk},
-    {kMsgAppInitFound, kValueAppInit},
-    {kMsgRunWinSvcFound, kValueRunWinSvc},
+constexpr FixedLine kValueFoundLines[] = {
+    {LineOf(kMsgRunKrn132Found), kValueRunKrn132},
+    {LineOf(kMsgRunWqkFound), kValueRunWqk},
+    {LineOf(kMsgAppInitFound), kValueAppInit},
+    {LineOf(kMsgRunWinSvcFound), kValueRunWinSvc},
 };
-const FixedLine kFolderCreatedLines[] = {
-    {kMsgKrn132FolderCreated, 1u << 0},
-    {kMsgWqkExeFolderCreated, 1u << 1},
-    {kMsgWqkDllFolderCreated, 1u << 2},
-    {kMsgWinSvcFolderCreated, 1u << 3},
+constexpr FixedLine kFolderCreatedLines[] = {
+    {LineOf(kMsgKrn132FolderCreated), 1u << 0},
+    {LineOf(kMsgWqkExeFolderCreated), 1u << 1},
+    {LineOf(kMsgWqkDllFolderCreated), 1u << 2},
+    {LineOf(kMsgWinSvcFolderCreated), 1u << 3},
 };
-const FixedLine kFolderExistingLines[] = {
-    {kMsgKrn132FolderExists, 1u << 0},
-    {kMsgWqkExeFolderExists, 1u << 1},
-    {kMsgWqkDllFolderExists, 1u << 2},
-    {kMsgWinSvcFolderExists, 1u << 3},
+constexpr FixedLine kFolderExistingLines[] = {
+    {LineOf(kMsgKrn132FolderExists), 1u << 0},
+    {LineOf(kMsgWqkExeFolderExists), 1u << 1},
+    {LineOf(kMsgWqkDllFolderExists), 1u << 2},
+    {LineOf(kMsgWinSvcFolderExists), 1u << 3},
 };
-const char* const kMemoryHeaders[kPassCount] = {kMsgMemoryHeaderA, kMsgMemoryHeaderC,
-                                                kMsgMemoryHeaderE};
-const char* const kWormFoundMessages[] = {kMsgFoundWormA, kMsgFoundWormC, kMsgFoundWormE};
-const char* const kVirusFoundMessages[] = {kMsgFoundVirusA, kMsgFoundVirusB};
-const char* const kNotIdentifiedMessages[] = {kMsgNotFound, kMsgFileLocked, kMsgSkipped};
+constexpr TextSpan kMemoryHeaders[kPassCount] = {LineOf(kMsgMemoryHeaderA), LineOf(kMsgMemoryHeaderC),
+                                                 LineOf(kMsgMemoryHeaderE)};
+constexpr TextSpan kWormFoundTails[] = {TailOf(kMsgFoundWormA), TailOf(kMsgFoundWormC),
+                                        TailOf(kMsgFoundWormE)};
+constexpr TextSpan kVirusFoundTails[] = {TailOf(kMsgFoundVirusA), TailOf(kMsgFoundVirusB)};
+
+constexpr TextSpan kStartHead = HeadOf(kMsgStartHead);
+constexpr TextSpan kPlatformHead = HeadOf(kMsgPlatformHead);
+constexpr TextSpan kDateTimeHead = HeadOf(kMsgDateTimeHead);
+constexpr TextSpan kStopLine = LineOf(kMsgStop);
+constexpr TextSpan kClosingPromptLine = LineOf(kMsgClosingPrompt);
+constexpr TextSpan kIntroPromptLine = LineOf(kMsgIntroPrompt);
+constexpr TextSpan kRebootAdviceLine = LineOf(kMsgRebootAdvice);
+constexpr TextSpan kServiceHeaderLine = LineOf(kMsgServiceHeader);
+constexpr TextSpan kRegistryHeaderLine = LineOf(kMsgRegistryHeader);
+constexpr TextSpan kDroppedHeaderLine = LineOf(kMsgDroppedHeader);
+constexpr TextSpan kInoculationHeaderLine = LineOf(kMsgInoculationHeader);
+constexpr TextSpan kServicesNotFoundLine = LineOf(kMsgServicesNotFound);
+constexpr TextSpan kRunKrn132NotFoundLine = LineOf(kMsgRunKrn132NotFound);
+constexpr TextSpan kRunWinSvcNotFoundLine = LineOf(kMsgRunWinSvcNotFound);
+constexpr TextSpan kInoculatedLine = LineOf(kMsgInoculated);
+constexpr TextSpan kAlreadyInoculatedLine = LineOf(kMsgAlreadyInoculated);
+constexpr TextSpan kScanningHead = HeadOf(kMsgScanningHead);
+constexpr TextSpan kTerminatedTail = TailOf(kMsgTerminated);
+constexpr TextSpan kNotFoundTail = TailOf(kMsgNotFound);
+constexpr TextSpan kFileLockedTail = TailOf(kMsgFileLocked);
+constexpr TextSpan kSkippedTail = TailOf(kMsgSkipped);
+constexpr TextSpan kUnknownErrorTail = TailOf(kMsgUnknownError);
+constexpr TextSpan kCountTail = TailOf(kMsgCountTail);
+constexpr TextSpan kServiceKeyForFileHead = HeadOf(kMsgServiceKeyForFileHead);
+constexpr TextSpan kServiceKeyForFileTail = TailOf(kMsgServiceKeyForFileTail);
+constexpr TextSpan kFileDeletedHead = HeadOf(kMsgFileDeletedHead);
+constexpr TextSpan kFileDeletedTail = TailOf(kMsgFileDeletedTail);
+constexpr TextSpan kErrorDeletingHead = HeadOf(kMsgErrorDeletingHead);
+constexpr TextSpan kDroppedFileHead = HeadOf(kMsgDroppedFileHead);
+constexpr TextSpan kDroppedOutcomeTails[] = {TailOf(kMsgDroppedNotFound), TailOf(kMsgDroppedDeleted),
+                                             TailOf(kMsgDroppedDeleteFailed)};
 
 template <size_t N>
 bool MatchFixed(TextSpan line, const FixedLine (&table)[N], uint32_t* bits)
 {
     for (const FixedLine& fixed : table) {
-        if (SpanEquals(line, LineOf(fixed.message))) {
+        if (SpanEquals(line, fixed.line)) {
             *bits |= fixed.bit;
             return true;
         }
@@ -61,9 +94,9 @@ bool MatchFixed(TextSpan line, const FixedLine (&table)[N], uint32_t* bits)
     return false;
 }
 
-bool IsLine(TextSpan line, const char* message)
+bool IsLine(TextSpan line, TextSpan expected)
 {
-    return SpanEquals(line, LineOf(message));
+    return SpanEquals(line, expected);
 }
 
 void AddFailure(RunRecord* run, FailureKind kind, TextSpan text)
@@ -123,7 +156,7 @@ void BeginRun(LogReader* reader, uint64_t offset, uint64_t lineNumber)
 bool TakeStageHeader(LogReader* reader, TextSpan line)
 {
     RunRecord* run = &reader->run;
-    if (IsLine(line, kMsgServiceHeader)) {
+    if (IsLine(line, kServiceHeaderLine)) {
         EnterStage(reader, ReaderStage::kServices);
         run->serviceStageSeen = true;
         return true;
@@ -135,17 +168,17 @@ bool TakeStageHeader(LogReader* reader, TextSpan line)
             return true;
         }
     }
-    if (IsLine(line, kMsgRegistryHeader)) {
+    if (IsLine(line, kRegistryHeaderLine)) {
         EnterStage(reader, ReaderStage::kRegistry);
         run->registryStageSeen = true;
         return true;
     }
-    if (IsLine(line, kMsgDroppedHeader)) {
+    if (IsLine(line, kDroppedHeaderLine)) {
         EnterStage(reader, ReaderStage::kDropped);
         run->droppedStageSeen = true;
         return true;
     }
-    if (IsLine(line, kMsgInoculationHeader)) {
+    if (IsLine(line, kInoculationHeaderLine)) {
         EnterStage(reader, ReaderStage::kInoculation);
         run->inoculationSeen = true;
         return true;
@@ -153,10 +186,9 @@ bool TakeStageHeader(LogReader* reader, TextSpan line)
     return false;
 }
 
-// Strips `message`'s text from the end of `line` when it ends with it.
-bool StripTail(TextSpan* line, const char* message)
+// Strips a message's tail from the end of `line` when it ends with it.
+bool StripTail(TextSpan* line, TextSpan tail)
 {
-    TextSpan tail = TailOf(message);
     if (!SpanEndsWith(*line, tail)) {
         return false;
     }
@@ -169,7 +201,7 @@ bool StripTail(TextSpan* line, const char* message)
 bool StripUnknownError(TextSpan* line)
 {
     TextSpan rest = *line;
-    if (StripTail(&rest, kMsgCountTail)) {
+    if (StripTail(&rest, kCountTail)) {
         size_t digits = 0;
         while (digits < rest.length && rest.bytes[rest.length - 1 - digits] >= '0' &&
                rest.bytes[rest.length - 1 - digits] <= '9') {
@@ -183,7 +215,7 @@ bool StripUnknownError(TextSpan* line)
             rest = DropTail(rest, 1);
         }
     }
-    if (!StripTail(&rest, kMsgUnknownError)) {
+    if (!StripTail(&rest, kUnknownErrorTail)) {
         return false;
     }
     *line = rest;
@@ -197,23 +229,23 @@ void TakeScanningLine(LogReader* reader, TextSpan line)
     CloseProcess(reader);
     PassRecord* pass = &reader->run.passes[reader->pass];
     ++pass->scanned;
-    bool terminated = StripTail(&line, kMsgTerminated);
+    bool terminated = StripTail(&line, kTerminatedTail);
     bool identified = false;
-    for (const char* found : kWormFoundMessages) {
+    for (TextSpan found : kWormFoundTails) {
         if (!identified && StripTail(&line, found)) {
             ++pass->wormsFound;
             identified = true;
         }
     }
-    for (const char* found : kVirusFoundMessages) {
+    for (TextSpan found : kVirusFoundTails) {
         if (!identified && StripTail(&line, found)) {
             ++pass->virusesFound;
             identified = true;
         }
     }
     if (!identified) {
-        bool examined = StripTail(&line, kMsgNotFound);
-        if (!examined && (StripTail(&line, kMsgFileLocked) || StripTail(&line, kMsgSkipped) ||
+        bool examined = StripTail(&line, kNotFoundTail);
+        if (!examined && (StripTail(&line, kFileLockedTail) || StripTail(&line, kSkippedTail) ||
                           StripUnknownError(&line))) {
             ++pass->scanErrors;
         }
@@ -224,23 +256,22 @@ void TakeScanningLine(LogReader* reader, TextSpan line)
     if (terminated) {
         ++pass->terminated;
     }
-    CopySpan(DropHead(line, HeadOf(kMsgScanningHead).length), reader->processText,
+    CopySpan(DropHead(line, kScanningHead.length), reader->processText,
              sizeof(reader->processText));
 }
 
 bool TakeMemoryLine(LogReader* reader, TextSpan line)
 {
     PassRecord* pass = &reader->run.passes[reader->pass];
-    if (SpanStartsWith(line, HeadOf(kMsgScanningHead))) {
+    if (SpanStartsWith(line, kScanningHead)) {
         TakeScanningLine(reader, line);
         return true;
     }
     // Variant E's service key is reported between the finding and the termination, so
     // " (Terminated)" may end its line.
     TextSpan keyLine = line;
-    bool terminated = StripTail(&keyLine, kMsgTerminated);
-    if (SpanStartsWith(keyLine, HeadOf(kMsgServiceKeyForFileHead)) &&
-        SpanEndsWith(keyLine, TailOf(kMsgServiceKeyForFileTail))) {
+    bool terminated = StripTail(&keyLine, kTerminatedTail);
+    if (SpanStartsWith(keyLine, kServiceKeyForFileHead) && SpanEndsWith(keyLine, kServiceKeyForFileTail)) {
         ++pass->serviceKeysDeleted;
         if (terminated && reader->processOpen && !reader->processTerminated) {
             reader->processTerminated = true;
@@ -248,17 +279,15 @@ bool TakeMemoryLine(LogReader* reader, TextSpan line)
         }
         return true;
     }
-    TextSpan fileHead = HeadOf(kMsgFileDeletedHead);
-    if (SpanStartsWith(line, fileHead) && !SpanStartsWith(line, HeadOf(kMsgDroppedFileHead)) &&
-        SpanEndsWith(line, TailOf(kMsgFileDeletedTail))) {
+    if (SpanStartsWith(line, kFileDeletedHead) && !SpanStartsWith(line, kDroppedFileHead) &&
+        SpanEndsWith(line, kFileDeletedTail)) {
         ++pass->filesDeleted;
         CloseProcess(reader);
         return true;
     }
-    TextSpan errorHead = HeadOf(kMsgErrorDeletingHead);
-    if (SpanStartsWith(line, errorHead)) {
+    if (SpanStartsWith(line, kErrorDeletingHead)) {
         ++pass->deleteErrors;
-        AddFailure(&reader->run, FailureKind::kFileNotDeleted, DropHead(line, errorHead.length));
+        AddFailure(&reader->run, FailureKind::kFileNotDeleted, DropHead(line, kErrorDeletingHead.length));
         CloseProcess(reader);
         return true;
     }
@@ -267,18 +296,16 @@ bool TakeMemoryLine(LogReader* reader, TextSpan line)
 
 bool TakeDroppedLine(LogReader* reader, TextSpan line)
 {
-    TextSpan head = HeadOf(kMsgDroppedFileHead);
+    const TextSpan head = kDroppedFileHead;
     if (!SpanStartsWith(line, head)) {
         return false;
     }
-    static const char* const kOutcomes[] = {kMsgDroppedNotFound, kMsgDroppedDeleted,
-                                            kMsgDroppedDeleteFailed};
     static const DroppedOutcome kValues[] = {DroppedOutcome::kNotFound, DroppedOutcome::kDeleted,
                                              DroppedOutcome::kDeleteFailed};
     TextSpan quote = TextSpan{kMsgDroppedFileTail, 1};   // the closing quotation mark
     for (size_t i = 0; i < 3; ++i) {
         TextSpan rest = line;
-        if (!StripTail(&rest, kOutcomes[i]) || !SpanEndsWith(rest, quote)) {
+        if (!StripTail(&rest, kDroppedOutcomeTails[i]) || !SpanEndsWith(rest, quote)) {
             continue;
         }
         TextSpan path = DropTail(DropHead(rest, head.length), 1);
@@ -309,7 +336,7 @@ bool TakeStageLine(LogReader* reader, TextSpan line)
     uint32_t bits = 0;
     switch (reader->stage) {
     case ReaderStage::kServices:
-        if (IsLine(line, kMsgServicesNotFound)) {
+        if (IsLine(line, kServicesNotFoundLine)) {
             run->servicesNotFound = true;
             return true;
         }
@@ -321,13 +348,12 @@ bool TakeStageLine(LogReader* reader, TextSpan line)
         return TakeMemoryLine(reader, line);
     case ReaderStage::kRegistry:
         for (const FixedLine& value : kValueFoundLines) {
-            TextSpan found = LineOf(value.message);
-            if (SpanStartsWith(line, found)) {
+            if (SpanStartsWith(line, value.line)) {
                 run->valuesRemoved |= value.bit;
                 return true;
             }
         }
-        return IsLine(line, kMsgRunKrn132NotFound) || IsLine(line, kMsgRunWinSvcNotFound);
+        return IsLine(line, kRunKrn132NotFoundLine) || IsLine(line, kRunWinSvcNotFoundLine);
     case ReaderStage::kDropped:
         return TakeDroppedLine(reader, line);
     case ReaderStage::kInoculation:
@@ -339,11 +365,11 @@ bool TakeStageLine(LogReader* reader, TextSpan line)
             run->foldersExisting |= static_cast<uint8_t>(bits);
             return true;
         }
-        if (IsLine(line, kMsgInoculated)) {
+        if (IsLine(line, kInoculatedLine)) {
             run->systemInoculated = true;
             return true;
         }
-        if (IsLine(line, kMsgAlreadyInoculated)) {
+        if (IsLine(line, kAlreadyInoculatedLine)) {
             run->alreadyInoculated = true;
             return true;
         }
@@ -360,7 +386,7 @@ bool IsFrameLine(TextSpan line)
 {
     static const char kRule[] = "========================";
     TextSpan rule = {kRule, sizeof(kRule) - 1};
-    if (line.length == 0 || SpanEquals(line, rule) || IsLine(line, kMsgIntroPrompt)) {
+    if (line.length == 0 || SpanEquals(line, rule) || IsLine(line, kIntroPromptLine)) {
         return true;
     }
     return line.length >= 2 && line.bytes[0] == ' ' && (line.bytes[1] == '+' || line.bytes[1] == '|');
@@ -385,14 +411,14 @@ void TakeLine(LogReader* reader, TextSpan line)
 {
     line = TrimTrailingBlanks(line);
     uint64_t lineNumber = reader->lineNumber;
-    TextSpan start = HeadOf(kMsgStartHead);
+    const TextSpan start = kStartHead;
     if (SpanStartsWith(line, start)) {
         BeginRun(reader, reader->lineOffset, lineNumber);
         reader->run.startLineSeen = true;
         CopySpan(DropHead(line, start.length), reader->run.version, sizeof(reader->run.version));
         return;
     }
-    TextSpan platform = HeadOf(kMsgPlatformHead);
+    const TextSpan platform = kPlatformHead;
     if (SpanStartsWith(line, platform)) {
         if (!reader->inRun || reader->run.platform[0] != '\0') {
             BeginRun(reader, reader->lineOffset, lineNumber);   // a console transcript's run
@@ -407,19 +433,19 @@ void TakeLine(LogReader* reader, TextSpan line)
         return;
     }
     RunRecord* run = &reader->run;
-    TextSpan dateTime = HeadOf(kMsgDateTimeHead);
+    const TextSpan dateTime = kDateTimeHead;
     if (SpanStartsWith(line, dateTime)) {
         if (run->dateTime[0] == '\0') {
             CopySpan(DropHead(line, dateTime.length), run->dateTime, sizeof(run->dateTime));
         }
         return;
     }
-    if (IsLine(line, kMsgStop) || IsLine(line, kMsgClosingPrompt)) {
+    if (IsLine(line, kStopLine) || IsLine(line, kClosingPromptLine)) {
         run->finished = true;
         EndRun(reader);
         return;
     }
-    if (IsLine(line, kMsgRebootAdvice)) {
+    if (IsLine(line, kRebootAdviceLine)) {
         run->rebootAdvised = true;
         return;
     }

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # check_i686_build.sh SOURCE BUILD: checks the shipped 32-bit build in BUILD (purgekit.exe, the
-# sweep purgekit-scan.exe and the unattended launcher purgekit-unattended.exe), made with
-# warnings as errors: the i686 build with its tests that scripts/build.sh makes, or else one
-# without tests that is built here. Its purgekit.exe is a 32-bit PE file whose import table
-# (check_imports.sh) names only KERNEL32, ADVAPI32, USER32 and CRTDLL.DLL, which every promised
-# Windows has, and nothing that is bound at run time; the launcher, which reaches the same
-# systems, imports only from KERNEL32 and CRTDLL.DLL. Its release package holds those very
-# files, the ones the 32-bit tests run, the sweep, the fleet scripts and the user README.
+# sweep purgekit-scan.exe, the unattended launcher purgekit-unattended.exe and the outbreak
+# report purgekit-report.exe), made with warnings as errors: the i686 build with its tests that
+# scripts/build.sh makes, or else one without tests that is built here. Its purgekit.exe is a
+# 32-bit PE file whose import table (check_imports.sh) names only KERNEL32, ADVAPI32, USER32 and
+# CRTDLL.DLL, which every promised Windows has, and nothing that is bound at run time; the
+# launcher, which reaches the same systems, imports only from KERNEL32 and CRTDLL.DLL; the
+# report, promised for Windows 2000 and later, only from KERNEL32.DLL and MSVCRT.DLL. Its
+# release package holds those very files, the ones the 32-bit tests run, the sweep, the fleet
+# scripts and the user README.
 set -eu
 source_dir=$1
 build_dir=$2
@@ -38,8 +40,8 @@ python3 - "$zip" "$exe" "$launcher" "$source_dir/package/fleet" <<'PY' || exit 1
 import sys, zipfile
 package = zipfile.ZipFile(sys.argv[1])
 names = sorted(package.namelist())
-if names != ["README.TXT", "fleet/logon.bat", "fleet/startup.cmd", "purgekit-scan.exe",
-             "purgekit-unattended.exe", "purgekit.exe"]:
+if names != ["README.TXT", "fleet/logon.bat", "fleet/startup.cmd", "purgekit-report.exe",
+             "purgekit-scan.exe", "purgekit-unattended.exe", "purgekit.exe"]:
     sys.exit(f"unexpected release package contents: {' '.join(names)}")
 for name, path in (("purgekit.exe", sys.argv[2]), ("purgekit-unattended.exe", sys.argv[3])):
     with open(path, "rb") as f:
@@ -53,6 +55,17 @@ PY
 if ! i686-w64-mingw32-objdump -f "$build_dir/src/purgekit-scan.exe" | grep -q 'file format pei-i386'; then
     echo "not a 32-bit PE file: $build_dir/src/purgekit-scan.exe"; exit 1
 fi
+report="$build_dir/report-win32/purgekit-report.exe"
+if ! i686-w64-mingw32-objdump -f "$report" | grep -q 'file format pei-i386'; then
+    echo "not a 32-bit PE file: $report"; exit 1
+fi
+bash "$(dirname "$0")/check_imports.sh" "$report" i686-w64-mingw32-objdump msvcrt
+python3 - "$zip" "$report" <<'PY' || exit 1
+import sys, zipfile
+with open(sys.argv[2], "rb") as f:
+    if zipfile.ZipFile(sys.argv[1]).read("purgekit-report.exe") != f.read():
+        sys.exit(f"the packed purgekit-report.exe is not {sys.argv[2]}")
+PY
 echo "release package OK: $zip"
 if $with_tests; then
     echo "the 32-bit tests run this purgekit.exe: $exe"
