@@ -14,11 +14,14 @@
 # ImagePath; a KernelSvc service key; a Run value starts it; and the dropped files wqk.exe,
 # wqk.dll and WinSvc.exe lie beside it in the system folder.
 #
-# Then a second machine with the same infection is cleaned unattended, as a start-up script
-# or PsExec would do it: purgekit-unattended.exe runs purgekit.exe in a hidden console of its
-# own with its key prompts answered, under a virtual display (Xvfb) with nobody at the
-# console, and files the log, the console output and the run's record in a results folder,
-# which the demonstration shows.
+# Then a small outbreak (scripts/demo_outbreak.sh), as an admin cleans a network: three more
+# machines (infected, clean, one whose dropped file cannot be deleted) cleaned unattended, as a
+# start-up script or PsExec would do it: purgekit-unattended.exe runs purgekit.exe in a hidden
+# console of its own with its key prompts answered, under a virtual display (Xvfb) with nobody
+# at the console, and files the log, the console output and the run's record in a shared
+# results folder; a file server's share swept by purgekit-scan, its dormant copies moved into a
+# quarantine; and the outbreak report of it all written by purgekit-report. The report stays in
+# BUILD/demo-outbreak/report (PURGEKIT_DEMO_OUT names another folder).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 # PURGEKIT_DEMO_PREBUILT=1: use the build that is there (the test of this demonstration).
@@ -38,12 +41,7 @@ machine=$(od -An -tx2 -j$((pe_offset + 4)) -N2 "$exe" | tr -d ' ')
 if [ "$machine" = 014c ]; then bits=32; else bits=64; fi
 
 . "$root/tests/wine/wine_env.sh"
-# --unattended-machine: the second machine's part, run by the demonstration itself under Xvfb.
-unattended_machine=false
-[ "${1:-}" = --unattended-machine ] && unattended_machine=true
-if $unattended_machine; then
-    :
-elif [ "$bits" = 32 ]; then
+if [ "$bits" = 32 ]; then
     "$root/scripts/wine32_root.sh"
     echo "== The build: the shipped 32-bit purgekit.exe, $exe"
     echo "   (the file of the release zip), under the private 32-bit Wine root"
@@ -52,7 +50,7 @@ else
 fi
 launcher=$build/src/purgekit-unattended.exe
 [ -f "$launcher" ] || { echo "purgekit-unattended.exe was not built in $build"; exit 1; }
-$unattended_machine || echo "== Booting a fresh Wine prefix"
+echo "== Booting a fresh Wine prefix"
 wine_boot_template "$build/wine-template" "$bits"
 prefix=$(wine_new_prefix "$build/wine-template")
 worm_pid=""
@@ -130,33 +128,6 @@ show_remains() {
     done
 }
 
-if $unattended_machine; then
-    # The second machine: the kit (purgekit.exe and purgekit-unattended.exe) in C:\kit, the
-    # results to C:\results, nobody at the console.
-    echo "== Planting the same infection on a second machine"
-    plant_infection
-    echo "   worm processes running (krn132.exe): $(worm_processes)"
-    mkdir -p "$prefix/drive_c/kit"
-    cp "$exe" "$launcher" "$prefix/drive_c/kit/"
-    echo "== Running C:\\kit\\purgekit-unattended.exe --results C:\\results (no one at the console)"
-    status=0
-    win 'C:\kit\purgekit-unattended.exe' --results 'C:\results' || status=$?
-    echo "   exit code $status (3010, \"cleaned: restart\", reaches Linux as 3010 mod 256 = 194)"
-    echo "---------------------------------------------------------------- the results folder"
-    (cd "$prefix/drive_c/results" && find . -type f | sort | sed 's|^\./|C:\\results\\|; s|/|\\|g')
-    for file in "$prefix"/drive_c/results/*/runs.jsonl; do
-        echo "-- $(basename "$(dirname "$file")")\\runs.jsonl"
-        cat "$file"
-    done
-    for file in "$prefix"/drive_c/results/*/console-*.txt; do
-        echo "-- $(basename "$(dirname "$file")")\\$(basename "$file") (its end)"
-        tr -d '\r' <"$file" | sed -n '/Inoculating the system/,/reboot/p'
-    done
-    echo "---------------------------------------------------------------- what remains (second machine)"
-    show_remains
-    exit 0
-fi
-
 echo "== Planting the infection"
 plant_infection
 echo "   worm processes running (krn132.exe): $(worm_processes)"
@@ -174,5 +145,5 @@ echo "---------------------------------------------------------------- what rema
 show_remains
 
 echo
-echo "== A second infected machine, cleaned unattended through purgekit-unattended.exe"
-PURGEKIT_DEMO_PREBUILT=1 PURGEKIT_BUILD_DIR=$build wine_under_xvfb bash "$0" --unattended-machine
+echo "== A small outbreak: many machines cleaned unattended, a share swept, one report"
+bash "$root/scripts/demo_outbreak.sh" "$build" "${PURGEKIT_DEMO_OUT:-$build/demo-outbreak}"
