@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 packages=("$@")
 wine32_root=false
 if [ ${#packages[@]} -eq 0 ]; then
-    packages=(cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64
+    packages=(cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 strace
               googletest clang libclang-rt-14-dev zip unzip parallel)
     wine32_root=true
 fi
