@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # check_i686_build.sh SOURCE BUILD: checks the shipped 32-bit build in BUILD (purgekit.exe and
 # the sweep purgekit-scan.exe), made with warnings as errors: the i686 build with its tests that
-# scripts/build.sh makes, or else one without tests that is built here. Its purgekit.exe is a 32-bit PE file whose import table
-# (check_imports.sh) names only KERNEL32, ADVAPI32, USER32 and CRTDLL.DLL, which every promised
-# Windows has, and nothing that is bound at run time. Its release package holds that very
+# scripts/build.sh makes, or else one without tests that is built here. Its purgekit.exe is a
+# 32-bit PE file whose import table (check_imports.sh, target win95-nt351) names only functions
+# of KERNEL32, ADVAPI32, USER32 and CRTDLL.DLL that Windows 95 and NT 3.51 already export, and
+# nothing that is bound at run time. Its release package holds that very
 # file, the one the 32-bit tests run, the sweep and the user README.
 set -eu
 source_dir=$1
@@ -22,7 +23,7 @@ imports=$(i686-w64-mingw32-objdump -p "$exe")
 if ! grep -q 'file format pei-i386' <<<"$imports"; then
     echo "not a 32-bit PE file: $exe"; exit 1
 fi
-bash "$(dirname "$0")/check_imports.sh" "$exe" i686-w64-mingw32-objdump crtdll
+bash "$(dirname "$0")/check_imports.sh" "$exe" win95-nt351 i686-w64-mingw32-objdump
 zip="$build_dir/purgekit-2.00-win32.zip"
 [ -f "$zip" ] || { echo "missing: $zip (the release target of $build_dir)"; exit 1; }
 python3 - "$zip" "$exe" <<'PY' || exit 1
