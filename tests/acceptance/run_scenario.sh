@@ -68,8 +68,18 @@ win() {
     esac
 }
 
-# win_quiet PROGRAM ARGS...: the same, output discarded; fails the scenario when it fails.
-win_quiet() { win "$@" >/dev/null 2>&1 </dev/null || fail "setup step failed: $*"; }
+# win_quiet PROGRAM ARGS...: a setup step, output discarded. A step that fails is tried again,
+# up to 5 times a second apart, since on a busy machine a program may fail to start or to get
+# an answer in time; so every such step must be repeatable (it sets what it sets, however often
+# it runs). The scenario fails when it never succeeds.
+win_quiet() {
+    local attempt
+    for attempt in 1 2 3 4 5; do
+        win "$@" >/dev/null 2>&1 </dev/null && return 0
+        sleep 1
+    done
+    fail "setup step failed: $*"
+}
 
 # ---- queries that hold on a busy machine -------------------------------------------------
 # A query of the system answers yes (0), no (1), or nothing (2): the program did not start, or
@@ -136,14 +146,20 @@ process_query_once() {
 # reg_query ARGS...: reg query until it answers; QUERY_ANSWER holds what it printed.
 reg_query() { answered "reg query $* finds it" reg_query_once "$@"; }
 
-# reg_add KEY VALUE DATA [TYPE]: tried again while it fails (it sets what it sets, however often).
-reg_add() {
+# reg_add KEY VALUE DATA [TYPE]
+reg_add() { win_quiet reg add "$1" /v "$2" /d "$3" /t "${4:-REG_SZ}" /f; }
+
+# reg_delete_value KEY VALUE: the value is gone afterwards (a deletion that failed is tried
+# again unless the value is gone after all).
+reg_delete_value() {
     local attempt
     for attempt in 1 2 3 4 5; do
-        win reg add "$1" /v "$2" /d "$3" /t "${4:-REG_SZ}" /f >/dev/null 2>&1 </dev/null && return 0
+        win reg delete "$1" /v "$2" /f >/dev/null 2>&1 </dev/null && return 0
+        reg_query_once "$1" /v "$2"
+        [ $? -eq 1 ] && return 0
         sleep 1
     done
-    fail "setup step failed: reg add $1 /v $2"
+    fail "setup step failed: reg delete $1 /v $2"
 }
 
 # reg_has_value KEY VALUE / reg_has_key KEY: exit status tells.

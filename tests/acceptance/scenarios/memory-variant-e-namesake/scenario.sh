@@ -4,7 +4,7 @@
 # starts a dormant copy of the worm in the system folder: that key is deleted and reported.
 SERVICES='HKLM\SYSTEM\CurrentControlSet\Services'
 plant() {
-    win_quiet cmd /c mkdir 'C:\TEMP'
+    win_quiet cmd /c 'if not exist C:\TEMP mkdir C:\TEMP'
     copy_file 'C:\tools\standin-e.exe' 'C:\TEMP\alg.exe'
     copy_file 'C:\tools\standin-e.exe' 'C:\TEMP\msdtc.exe'
     copy_file 'C:\tools\empty.exe' 'C:\windows\system32\alg.exe'
