@@ -1,3 +1,4 @@
+#include "detect/detect.h"
 #include "messages/messages.h"
 #include "registry/image_path.h"
 #include "registry/key_deletion.h"
@@ -39,6 +40,20 @@ bool TakeBaseName(const char* fileName, char* baseName, size_t size)
     return true;
 }
 
+// Whether the program that ImagePath starts carries variant E's patterns. A program that
+// cannot be named within a path buffer, opened or read is not taken for the worm.
+bool ImagePathRunsVariantE(const BYTE* imagePath, DWORD bytesRead)
+{
+    char program[kPathSize] = {};
+    if (!ResolveImagePathProgram(reinterpret_cast<const char*>(imagePath),
+                                 RegistryTextLength(imagePath, kRegistryTextSize, bytesRead),
+                                 program, sizeof(program))) {
+        return false;
+    }
+    SignatureSet set = SignatureSetE();
+    return ScanFileForSignatures(program, set.entries, set.count) == kScanFound;
+}
+
 }  // namespace
 
 int32_t DeleteServiceKeyForFile(const char* fileName)
@@ -61,15 +76,14 @@ int32_t DeleteServiceKeyForFile(const char* fileName)
         return kServiceKeyAbsent;
     }
     // A worm named like a system component must not take that component's service with it:
-    // the key goes only when its ImagePath runs the worm's file.
+    // the key goes only when the program its ImagePath starts is the worm. The worm's own key
+    // names its running file, which the pass has just found.
     int32_t result = kServiceKeyOtherImage;
     BYTE imagePath[kRegistryTextSize] = {};
     DWORD bytesRead = 0;
     if (!ReadImagePath(key, imagePath, &bytesRead)) {
         result = kServiceKeyNoImagePath;
-    } else if (ImagePathNamesFile(reinterpret_cast<const char*>(imagePath),
-                                  RegistryTextLength(imagePath, sizeof(imagePath), bytesRead),
-                                  fileName)) {
+    } else if (ImagePathRunsVariantE(imagePath, bytesRead)) {
         if (DeleteKeyWithSubkeys(HKEY_LOCAL_MACHINE, keyPath) == ERROR_SUCCESS) {
             Report(message);
         }

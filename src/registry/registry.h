@@ -51,12 +51,14 @@ int32_t CleanKrn132ServiceKeys();
 int32_t CleanWinSvcServiceKey();
 
 // Deletes the service key named after a file's base name (the part before its first '.'),
-// with all its subkeys, when its ImagePath runs that file (see image_path.h), reporting the
-// deletion when it succeeds. Any other key is left alone, and nothing is reported.
-// RETURNS: 0 the key was the file's and its deletion was requested; -2 no file name, or its
+// with all its subkeys, when the program its ImagePath starts (see image_path.h) carries
+// variant E's patterns, reporting the deletion when it succeeds. Any other key is left alone,
+// and nothing is reported.
+// RETURNS: 0 the key runs the worm and its deletion was requested; -2 no file name, or its
 // base name is empty or too long for the key path or the message (nothing touched); -7 the
-// ImagePath names another file (or none); -20 the key cannot be opened; -21 its ImagePath
-// cannot be read (absent, or longer than 1024 bytes).
+// program is not the worm, cannot be opened or read, or cannot be named (none, or a path
+// that does not fit); -20 the key cannot be opened; -21 its ImagePath cannot be read
+// (absent, or longer than 1024 bytes).
 int32_t DeleteServiceKeyForFile(const char* fileName);
 
 // ---- Registry value removal -------------------------------------------------------------

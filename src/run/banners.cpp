@@ -76,29 +76,29 @@ void WaitForKey()
 
 }  // namespace
 
+// Each box goes out whole: its lines are kept in the console buffer and the last one flushes.
 void ShowIntroBanner()
 {
-    fputs(kIntroHead, stdout);
+    PrintToConsole(kIntroHead);
     char versionLine[kPathSize] = {};
     CopyText(versionLine, sizeof(versionLine), kIntroVersionHead);
     AppendVersion(versionLine, sizeof(versionLine));
     AppendText(versionLine, sizeof(versionLine), kIntroVersionTail);
-    fputs(versionLine, stdout);
+    PrintToConsole(versionLine);
     for (const char* line : kIntroLines) {
-        fputs(line, stdout);
+        PrintToConsole(line);
     }
     WaitForKey();
 }
 
 void ShowClosingBanner()
 {
-    fputs(kMsgClosingPrompt, stdout);
+    ShowOnConsole(kMsgClosingPrompt);
     WaitForKey();
-    fputs(kClosingHead, stdout);
+    PrintToConsole(kClosingHead);
     for (const char* pageLine : kClosingPageLines) {
-        fputs(kClosingAddressLine, stdout);
-        fputs(pageLine, stdout);
+        PrintToConsole(kClosingAddressLine);
+        PrintToConsole(pageLine);
     }
-    fputs(kClosingTail, stdout);
-    fflush(stdout);
+    ShowOnConsole(kClosingTail);
 }

@@ -3,8 +3,6 @@
 
 #include "inoculate/inoculate.h"
 
-#include <cstdio>
-
 void RunInoculationStage(const RunState& state)
 {
     if (!state.found) {
@@ -17,5 +15,5 @@ void RunInoculationStage(const RunState& state)
         Report(kMsgAlreadyInoculated);
     }
     // Console only: the advice is not written to the log.
-    fputs(kMsgRebootAdvice, stdout);
+    ShowOnConsole(kMsgRebootAdvice);
 }

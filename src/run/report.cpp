@@ -40,7 +40,7 @@ void Report(const char* message)
         return;
     }
     LogWrite(message);
-    fputs(message, stdout);
+    ShowOnConsole(message);
 }
 
 void LogCount(int32_t number)
@@ -54,7 +54,7 @@ void LogCount(int32_t number)
     AppendText(text, sizeof(text), kMsgCountTail);
     fputs(text, log);
     fclose(log);
-    fputs(text, stdout);
+    ShowOnConsole(text);
 }
 
 void LogDateTime()

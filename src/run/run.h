@@ -49,6 +49,14 @@ void LogDateTime();                   // the local date and time line, log only
 void ShowIntroBanner();               // banner, then one key
 void ShowClosingBanner();             // one key, then the information box
 
+// Standard output is fully buffered in a buffer of kConsoleBufferSize bytes, set up once at the
+// start of the run before anything is printed, and flushed after each message and each banner
+// group: each reaches the console whole, in one write, as soon as it is printed.
+constexpr size_t kConsoleBufferSize = 4096;
+void BufferConsoleOutput();
+void PrintToConsole(const char* text);   // verbatim, kept in the buffer (a group's lines)
+void ShowOnConsole(const char* text);    // verbatim, then flushed with what the buffer holds
+
 // ---- Bounded text -----------------------------------------------------------------------
 // Each writes at most `size` bytes including the terminating zero, and cuts what does not
 // fit. They return true when nothing had to be cut.

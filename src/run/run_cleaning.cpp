@@ -11,6 +11,7 @@ int RunCleaning()
     state.systemFolderWhole = GetSystemFolderPath(state.systemFolder, sizeof(state.systemFolder));
     GetHostInfo(&state.host);
 
+    BufferConsoleOutput();
     ShowIntroBanner();
 
     char message[kPathSize] = {};

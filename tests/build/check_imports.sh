@@ -1,45 +1,76 @@
 #!/usr/bin/env bash
-# check_imports.sh EXE OBJDUMP C_RUNTIME: the program may import only from KERNEL32.DLL,
-# ADVAPI32.DLL, USER32.DLL and its C runtime (C_RUNTIME, e.g. crtdll or msvcrt): any other
-# library can be missing on one of the Windows versions it promises, and the loader would then
-# refuse to start it. Nor may it import what is bound by name at run time: the process status
-# library, the Toolhelp functions and the shell's light-weight utility functions.
+# check_imports.sh EXE TARGET [OBJDUMP]: every library and every function EXE imports must be
+# one that each Windows of TARGET has. One missing library or export, and the loader refuses
+# to start the program there: that is a fault no test under Wine would show.
+#
+# TARGET names a folder of imports/ (or is a folder's path) holding
+#   LIBRARY.txt            one per library the program may import (KERNEL32.txt for
+#                          KERNEL32.dll): the functions that library exports on every Windows
+#                          of the target, one a line; '#' begins a comment; a line "*" allows
+#                          every function of the library
+#   bound-at-run-time.txt  (optional) functions the program binds by name at run time and must
+#                          never import, one extended regular expression a line, each matched
+#                          against a whole function name
+# Targets:
+#   win95-nt351  Windows 95, 98, ME, NT 3.51, NT 4.0, 2000, XP: purgekit.exe, purgekit-unattended.exe
+#   win2000      Windows 2000, XP and later: purgekit-scan.exe, purgekit-report.exe
+#   win64-test   the 64-bit test build (64-bit Windows only): its libraries alone
+# An import by ordinal cannot be checked and fails. The checked table is printed; each library
+# and function that fails is named. OBJDUMP defaults to i686-w64-mingw32-objdump.
 set -eu
 exe=$1
-objdump=$2
-c_runtime=$3
-imports=$("$objdump" -p "$exe")
-grep -q 'DLL Name' <<<"$imports" || { echo "no import table read from $exe"; exit 1; }
-allowed=" KERNEL32.DLL ADVAPI32.DLL USER32.DLL ${c_runtime^^}.DLL "
+target=$2
+objdump=${3:-i686-w64-mingw32-objdump}
+lists=$target
+[ -d "$lists" ] || lists=$(dirname "$0")/imports/$target
+[ -d "$lists" ] || { echo "no import lists for the target $target (tests/build/imports/)"; exit 1; }
+
+dump=$("$objdump" -p "$exe") || { echo "cannot read $exe"; exit 1; }
+# One line per import: LIBRARY FUNCTION (the library's name upper-cased, without ".dll"; a
+# function imported by ordinal shows as "<none>").
+imports=$(awk '
+    /^[[:space:]]*DLL Name:/ { library = toupper($3); sub(/\.DLL$/, "", library); next }
+    /^[[:space:]]*$/ { library = ""; next }
+    library != "" && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ && NF >= 3 { print library, $3 }
+    ' <<<"$dump")
+libraries=$(sed -n 's/^[[:space:]]*DLL Name: *//p' <<<"$dump" | tr '[:lower:]' '[:upper:]' | sed 's/\.DLL$//')
+[ -n "$libraries" ] && [ -n "$imports" ] || { echo "no import table read from $exe"; exit 1; }
+
+# allowed LIBRARY: the library's list without comments and blanks.
+allowed() { sed -e 's/#.*//' -e 's/[[:space:]]//g' -e '/^$/d' "$lists/$1.txt"; }
+
 status=0
-while read -r dll; do
-    if [[ $allowed != *" ${dll^^} "* ]]; then
-        echo "imports a library that is not on every promised Windows: $dll"; status=1
+for library in $libraries; do
+    if [ ! -f "$lists/$library.txt" ]; then
+        echo "FAIL: imports the library $library.dll, which not every Windows of $target has"
+        status=1
     fi
-done < <(sed -n 's/^[[:space:]]*DLL Name: *//p' <<<"$imports")
-found=$(grep -i -E 'CreateToolhelp32Snapshot|Process32(First|Next)|Module32|Thread32|Heap32|Toolhelp32ReadProcessMemory|EnumProcess|GetModuleBaseName|GetModuleFileNameEx|SHDelete(Key|Value)|SHDeleteEmptyKey' <<<"$imports" || true)
-if [ -n "$found" ]; then
-    echo "the import table names what must be bound at run time:"; echo "$found"; status=1
+done
+bound=""
+if [ -f "$lists/bound-at-run-time.txt" ]; then
+    bound=$(sed -e 's/#.*//' -e 's/[[:space:]]//g' -e '/^$/d' "$lists/bound-at-run-time.txt" |
+            paste -sd '|')
 fi
-# The shipped program (CRTDLL.DLL) also keeps to the KERNEL32 functions that Windows 95 and
-# NT 3.51 already have: one missing export stops the loader as surely as a missing library.
-# (The C runtime's own formatting once pulled in IsDBCSLeadByteEx, which NT 3.51 lacks.)
-if [ "$c_runtime" = crtdll ]; then
-    early_kernel32=" CloseHandle CreateDirectoryA DeleteCriticalSection DeleteFileA
-        EnterCriticalSection FreeLibrary GetCurrentProcess GetCurrentProcessId GetExitCodeProcess
-        GetFileAttributesA GetLastError GetLocalTime GetModuleHandleA GetProcAddress
-        GetStartupInfoA GetSystemDirectoryA GetVersionExA InitializeCriticalSection
-        LeaveCriticalSection LoadLibraryA LoadLibraryExA OpenProcess SetFileAttributesA
-        SetLastError SetUnhandledExceptionFilter Sleep TerminateProcess TlsGetValue
-        VirtualProtect VirtualQuery lstrcmpiA "
-    early_kernel32=$(tr -s ' \n' '  ' <<<"$early_kernel32")
-    while read -r function; do
-        if [[ $early_kernel32 != *" $function "* ]]; then
-            echo "imports a KERNEL32 function not known on Windows 95 and NT 3.51: $function"
-            status=1
-        fi
-    done < <(awk '/DLL Name:/ { kernel = toupper($3) == "KERNEL32.DLL"; next }
-                  kernel && NF == 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }' <<<"$imports")
-fi
-[ "$status" -eq 0 ] && echo "imports OK: $exe"
+while read -r library function; do
+    [ -n "$library" ] || continue
+    if [ -n "$bound" ] && grep -qxE "$bound" <<<"$function"; then
+        echo "FAIL: imports $library!$function, which must be bound at run time"
+        status=1
+    fi
+    [ -f "$lists/$library.txt" ] || continue
+    if [ "$function" = "<none>" ]; then
+        echo "FAIL: imports from $library by ordinal, which cannot be checked"
+        status=1
+    elif ! allowed "$library" | grep -qxF -e "$function" -e '*'; then
+        echo "FAIL: imports $library!$function, which not every Windows of $target exports"
+        status=1
+    fi
+done <<<"$imports"
+
+echo "import table of $exe (target $target):"
+for library in $libraries; do
+    printf '  %s (%d): %s\n' "$library" "$(grep -c "^$library " <<<"$imports")" \
+        "$(awk -v l="$library" '$1 == l { print $2 }' <<<"$imports" | paste -sd ' ')"
+done
+[ "$status" -eq 0 ] && echo "imports OK: $exe (target $target)"
 exit "$status"

@@ -5,8 +5,10 @@
 //   launch.exe /then NEXT PROGRAM [ARGS...]
 //                                       the same, then stays until PROGRAM has ended and
 //                                       starts "NEXT /idle" (NEXT: a copy of this tool)
-//   launch.exe /running NAME            exit code 0 when a process whose executable file is
-//                                       named NAME (letter case ignored) runs, 1 when none does
+//   launch.exe /running NAME            exit code 0 and "running" when a process whose
+//                                       executable file is named NAME (letter case ignored)
+//                                       runs, 1 and "not running" when none does, 2 when the
+//                                       processes cannot be listed
 //   launch.exe /idle                    does nothing until it is ended
 #include <windows.h>
 #include <psapi.h>
@@ -107,13 +109,16 @@ int RunningMode(const char* name)
     DWORD ids[4096] = {};
     DWORD bytes = 0;
     if (!EnumProcesses(ids, sizeof(ids), &bytes)) {
+        printf("error EnumProcesses %lu\n", GetLastError());
         return 2;
     }
     for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
         if (_stricmp(ProcessFileName(ids[i]).c_str(), name) == 0) {
+            puts("running");
             return 0;
         }
     }
+    puts("not running");
     return 1;
 }
 

@@ -164,6 +164,14 @@ wine_system_folder() {
 }
 
 # wine_identity PREFIX NAME: sets the Windows version the prefix reports (win98, winxp, ...).
+# On a busy machine reg.exe may fail to start or to get an answer in time: it is tried again,
+# up to 5 times a second apart.
 wine_identity() {
-    wine_reg "$1" add 'HKCU\Software\Wine' /v Version /d "$2" /f >/dev/null 2>&1
+    local attempt
+    for attempt in 1 2 3 4 5; do
+        wine_reg "$1" add 'HKCU\Software\Wine' /v Version /d "$2" /f >/dev/null 2>&1 </dev/null &&
+            return 0
+        sleep 1
+    done
+    return 1
 }

@@ -18,20 +18,117 @@ win() {
     esac
 }
 
-# win_quiet PROGRAM ARGS...: the same, output discarded; fails the scenario when it fails.
-win_quiet() { win "$@" >/dev/null 2>&1 </dev/null || fail "setup step failed: $*"; }
+# win_quiet PROGRAM ARGS...: a setup step, output discarded. A step that fails is tried again,
+# up to 5 times a second apart, since on a busy machine a program may fail to start or to get
+# an answer in time; so every such step must be repeatable (it sets what it sets, however often
+# it runs). The scenario fails when it never succeeds.
+win_quiet() {
+    local attempt
+    for attempt in 1 2 3 4 5; do
+        win "$@" >/dev/null 2>&1 </dev/null && return 0
+        sleep 1
+    done
+    fail "setup step failed: $*"
+}
+
+# ---- queries that hold on a busy machine -------------------------------------------------
+# A query of the system answers yes (0), no (1), or nothing (2): the program did not start, or
+# the registry or the service control manager did not answer in time, as happens on a loaded
+# machine (Wine's sc.exe and a failed start alike exit 1). Only a yes or a no counts: a query
+# without an answer is asked again, QUERY_ATTEMPTS times a second apart, and if it never
+# answers the scenario fails saying so, instead of taking the silence for a no.
+QUERY_ATTEMPTS=30
+QUERY_ANSWER=""   # what the last query printed
+
+# answered WHAT QUERY ARGS...: runs the query until it answers; its answer is the exit status.
+answered() {
+    local what=$1 attempt status
+    shift
+    for attempt in $(seq 1 "$QUERY_ATTEMPTS"); do
+        "$@"
+        status=$?
+        [ "$status" -le 1 ] && return "$status"
+        sleep 1
+    done
+    fail "no answer whether $what, asked $QUERY_ATTEMPTS times; the last: $QUERY_ANSWER"
+    return 2
+}
+
+# reg_query_once ARGS...: Wine's reg query in the C locale: found, or "Unable to find".
+reg_query_once() {
+    local status
+    QUERY_ANSWER=$(export LC_ALL=C; unset LANGUAGE; win reg query "$@" 2>&1 </dev/null)
+    status=$?
+    QUERY_ANSWER=${QUERY_ANSWER//$'\r'/}
+    [ "$status" -eq 0 ] && return 0
+    [ "$status" -eq 1 ] && grep -q 'Unable to find the specified registry' <<<"$QUERY_ANSWER" &&
+        return 1
+    return 2
+}
+
+# service_query_once NAME: C:\tools\svcquery.exe, which tells a missing service (error 1060)
+# from a service manager that could not be asked.
+service_query_once() {
+    local status
+    QUERY_ANSWER=$(win 'C:\tools\svcquery.exe' "$1" 2>&1 </dev/null)
+    status=$?
+    QUERY_ANSWER=${QUERY_ANSWER//$'\r'/}
+    case $status:$QUERY_ANSWER in
+        0:exists) return 0 ;;
+        1:absent) return 1 ;;
+    esac
+    return 2
+}
+
+# process_query_once NAME: C:\tools\launch.exe /running.
+process_query_once() {
+    local status
+    QUERY_ANSWER=$(win 'C:\tools\launch.exe' /running "$1" 2>&1 </dev/null)
+    status=$?
+    QUERY_ANSWER=${QUERY_ANSWER//$'\r'/}
+    case $status:$QUERY_ANSWER in
+        0:running) return 0 ;;
+        1:"not running") return 1 ;;
+    esac
+    return 2
+}
+
+# reg_query ARGS...: reg query until it answers; QUERY_ANSWER holds what it printed.
+reg_query() { answered "reg query $* finds it" reg_query_once "$@"; }
 
 # reg_add KEY VALUE DATA [TYPE]
 reg_add() { win_quiet reg add "$1" /v "$2" /d "$3" /t "${4:-REG_SZ}" /f; }
 
-# reg_has_value KEY VALUE / reg_has_key KEY: exit status tells.
-reg_has_value() { win reg query "$1" /v "$2" >/dev/null 2>&1 </dev/null; }
-reg_has_key() { win reg query "$1" >/dev/null 2>&1 </dev/null; }
+# reg_delete_value KEY VALUE: the value is gone afterwards (a deletion that failed is tried
+# again unless the value is gone after all).
+reg_delete_value() {
+    local attempt
+    for attempt in 1 2 3 4 5; do
+        win reg delete "$1" /v "$2" /f >/dev/null 2>&1 </dev/null && return 0
+        reg_query_once "$1" /v "$2"
+        [ $? -eq 1 ] && return 0
+        sleep 1
+    done
+    fail "setup step failed: reg delete $1 /v $2"
+}
 
-# sc_create NAME BINPATH: a real service known to the service control manager.
-sc_create() { win_quiet sc create "$1" binpath= "$2"; }
+# reg_has_value KEY VALUE / reg_has_key KEY: exit status tells.
+reg_has_value() { reg_query "$1" /v "$2"; }
+reg_has_key() { reg_query "$1"; }
+
+# sc_create NAME BINPATH: a real service known to the service control manager; a creation that
+# failed is tried again unless the manager knows the service after all.
+sc_create() {
+    local attempt
+    for attempt in 1 2 3 4 5; do
+        win sc create "$1" binpath= "$2" >/dev/null 2>&1 </dev/null && return 0
+        service_query_once "$1" && return 0
+        sleep 1
+    done
+    fail "setup step failed: sc create $1"
+}
 # service_exists NAME: the service control manager still knows it.
-service_exists() { win sc query "$1" 2>/dev/null </dev/null | grep -q SERVICE_NAME; }
+service_exists() { answered "the service $1 exists" service_query_once "$1"; }
 
 # plant_file WINDOWS_PATH TEXT: writes a file through a Windows program.
 plant_file() { win_quiet cmd /c "echo $2> $1"; }
@@ -87,7 +184,7 @@ start_process() {
 }
 
 # process_running NAME: a process whose executable file is named NAME runs (exit status).
-process_running() { win 'C:\tools\launch.exe' /running "$1" >/dev/null 2>&1 </dev/null; }
+process_running() { answered "$1 runs" process_query_once "$1"; }
 
 expect_file() { [ -e "$1" ] || fail "expected to exist: $1"; }
 expect_no_file() { [ ! -e "$1" ] || fail "expected to be gone: $1"; }

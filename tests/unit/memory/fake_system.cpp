@@ -476,6 +476,20 @@ std::string WormFileBytes()
     return bytes;
 }
 
+std::string VariantEWormFileBytes()
+{
+    std::string bytes = WormFileBytes();
+    const SignatureSet set = SignatureSetE();
+    for (uint32_t i = 0; i < set.count; ++i) {
+        const SignatureEntry& entry = set.entries[i];
+        if (bytes.size() < entry.offset + entry.length) {
+            bytes.resize(entry.offset + entry.length, '\0');
+        }
+        memcpy(&bytes[entry.offset], entry.pattern, entry.length);
+    }
+    return bytes;
+}
+
 std::string CleanPeFileBytes()
 {
     return PeBytes();

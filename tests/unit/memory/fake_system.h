@@ -85,6 +85,9 @@ bool FileExists(const std::string& path);
 // A PE file the scan accepts, carrying the test worm's pattern or not; and files for the
 // scan's other results.
 std::string WormFileBytes();
+// The worm's file as variant E's service key check sees it: found by the test set and by
+// variant E's own set.
+std::string VariantEWormFileBytes();
 std::string CleanPeFileBytes();
 std::string NotPeFileBytes();       // -26
 std::string ShortFileBytes();       // -25

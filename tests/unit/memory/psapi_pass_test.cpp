@@ -120,7 +120,7 @@ TEST_F(PsapiPassTest, VariantERemovesTheServiceKeyBeforeTheTermination)
 {
     CreateServiceKey("pkworme", WorkPath("pkworme.exe"));
     CreateServiceKey("pkworme.exe", WorkPath("pkworme.exe"));
-    FakeProcess process = PlantProcess(40, "pkworme.exe", WormFileBytes());
+    FakeProcess process = PlantProcess(40, "pkworme.exe", VariantEWormFileBytes());
     AddProcess(process);
     EXPECT_EQ(kPassCleaned, Run(kTestRowWithKey));
     const std::string keyLine =
@@ -137,7 +137,7 @@ TEST_F(PsapiPassTest, VariantERemovesTheServiceKeyBeforeTheTermination)
 TEST_F(PsapiPassTest, VariantEKeyStaysDeletedWhenTheTerminationFails)
 {
     CreateServiceKey("pkresist", "\"" + WorkPath("pkresist.exe") + "\" -service");
-    FakeProcess process = PlantProcess(40, "pkresist.exe", WormFileBytes());
+    FakeProcess process = PlantProcess(40, "pkresist.exe", VariantEWormFileBytes());
     process.terminateFailures = kNeverTerminates;
     AddProcess(process);
     EXPECT_EQ(kPassNotTerminated, Run(kTestRowWithKey));

@@ -139,7 +139,7 @@ TEST_F(ToolhelpPassTest, VirusFileNameInAnyCaseIsIdentifiedWithoutScanning)
 TEST_F(ToolhelpPassTest, VariantERemovesTheServiceKeyBeforeTheTermination)
 {
     CreateServiceKey("pkworme", WorkPath("pkworme.exe"));
-    FakeProcess worm = PlantProcess(40, "pkworme.exe", WormFileBytes());
+    FakeProcess worm = PlantProcess(40, "pkworme.exe", VariantEWormFileBytes());
     AddProcess(worm);
     EXPECT_EQ(kPassCleaned, Run(kTestRowWithKey));
     const std::string keyLine =

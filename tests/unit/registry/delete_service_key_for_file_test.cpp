@@ -1,3 +1,4 @@
+#include "detect/pe_image.h"
 #include "registry/registry.h"
 #include "registry_fixture.h"
 #include "support/binding_patch.h"
@@ -7,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -20,11 +22,31 @@ const std::string kServices = registry_test::kServicesKey;
 const std::string kHead = "\n\t Registry entry \"HKLM\\SYSTEM\\CurrentControlSet\\Services\\";
 const std::string kTail = "\\ deleted";
 
-// A service key whose ImagePath runs `fileName` from the system folder, as the worm's does.
+enum class Content { kWorm, kClean };
+
+// A PE file at `path`: one that carries variant E's patterns, or one that carries none.
+void PlantProgram(const std::string& path, Content content)
+{
+    pe_image::ImageLayout layout = content == Content::kWorm
+                                       ? pe_image::ImageCarrying(SignatureSetE(), false, 0x8000)
+                                       : pe_image::ImageLayout();
+    ASSERT_TRUE(pe_image::WriteBytes(path, pe_image::BuildImage(layout))) << path;
+}
+
+// A service key whose ImagePath runs `fileName` from the system folder, where a file carrying
+// variant E's patterns lies, as the worm's key does.
 void PlantWormKey(const std::string& keyName, const std::string& fileName)
 {
-    SetText(HKEY_LOCAL_MACHINE, kServices + "\\" + keyName, "ImagePath",
-            registry_test::SystemFolder() + fileName);
+    const std::string path = registry_test::SystemFolder() + fileName;
+    PlantProgram(path, Content::kWorm);
+    SetText(HKEY_LOCAL_MACHINE, kServices + "\\" + keyName, "ImagePath", path);
+}
+
+std::string WindowsFolder()
+{
+    char directory[MAX_PATH] = {};
+    GetWindowsDirectoryA(directory, sizeof(directory));
+    return std::string(directory) + "\\";
 }
 
 int g_openCalls;
@@ -194,49 +216,98 @@ TEST_F(DeleteServiceKeyForFileTest, FileNameLongerThanAPathWithoutADotIsRefused)
     EXPECT_EQ(0, g_openCalls);
 }
 
-// The key named after the worm's file is deleted only when its ImagePath runs that file, in
-// whatever form a service names its program; a same-named key of another program is kept
-// with -7, one whose ImagePath cannot be read with -21; nothing is reported for either.
-TEST_F(DeleteServiceKeyForFileTest, ImagePathDecidesWhetherTheKeyIsTheWorms)
+// The key named after the worm's file is deleted only when the program its ImagePath starts,
+// in whatever form a service names it, carries variant E's patterns: the worm's own key, or a
+// key of that name whose program is a dormant copy. A namesake service of a clean program, or
+// one whose program cannot be found, opened or named within a path, is kept with -7; one whose
+// ImagePath cannot be read with -21; nothing is reported for either.
+TEST_F(DeleteServiceKeyForFileTest, KeyGoesOnlyWhenItsProgramCarriesVariantE)
 {
     const std::string system = registry_test::SystemFolder();
+    const std::string windows = WindowsFolder();
+    std::string windowsSlashes = windows + "alg.exe";
+    for (char& c : windowsSlashes) {
+        c = c == '\\' ? '/' : c;
+    }
+    const std::string longVariable(300, 'v');
+    ASSERT_TRUE(SetEnvironmentVariableA("PURGEKIT_LONG", longVariable.c_str()));
+    ASSERT_TRUE(CreateDirectoryA("C:\\Program Files\\A b", nullptr) ||
+                GetLastError() == ERROR_ALREADY_EXISTS);
+    struct Planted {
+        std::string path;
+        Content content;
+    };
     struct Case {
         const char* name;
         DWORD type;
         std::string imagePath;   // bytes as stored; "absent" plants no value
+        std::vector<Planted> files;
+        bool heldOpen;           // the first file is held open without any sharing
         int32_t expected;
     };
+    const Planted wormInSystem = {system + "alg.exe", Content::kWorm};
     const Case cases[] = {
-        {"full path", REG_SZ, system + "alg.exe", 0},
-        {"other letter case", REG_SZ, system + "ALG.EXE", 0},
-        {"quoted with arguments", REG_SZ, "\"" + system + "alg.exe\" -k netsvcs", 0},
-        {"quoted, folder with blanks", REG_SZ, "\"C:\\Program Files\\A b\\alg.exe\"", 0},
-        {"%SystemRoot% form", REG_EXPAND_SZ, "%SystemRoot%\\system32\\alg.exe", 0},
-        {"unquoted with arguments", REG_EXPAND_SZ, "%SystemRoot%\\system32\\alg.exe -k x", 0},
-        {"unquoted, folder with blanks", REG_SZ, "C:\\Program Files\\alg.exe /s", 0},
-        {"NT object path", REG_SZ, "\\??\\C:\\WINDOWS\\alg.exe", 0},
-        {"relative to the system root", REG_EXPAND_SZ, "system32\\alg.exe", 0},
-        {"bare file name", REG_SZ, "alg.exe", 0},
-        {"slashes", REG_SZ, "C:/windows/alg.exe", 0},
-        {"stored without a terminator", REG_BINARY, system + "alg.exe", 0},
-        {"leading blanks", REG_SZ, "  " + system + "alg.exe", 0},
-        {"the system's own program", REG_EXPAND_SZ, "%SystemRoot%\\System32\\svchost.exe -k x", -7},
-        {"another file", REG_SZ, system + "alg2.exe", -7},
-        {"a longer name ending alike", REG_SZ, system + "xalg.exe", -7},
-        {"the name followed by more", REG_SZ, system + "alg.exe.bak", -7},
-        {"the name only as an argument", REG_SZ,
-         "\"" + system + "host.exe\" " + system + "alg.exe", -7},
-        {"unquoted, the name only as an argument", REG_SZ,
-         system + "host.exe " + system + "alg.exe", -7},
-        {"the folder only", REG_SZ, system, -7},
-        {"empty", REG_SZ, "", -7},
-        {"absent", REG_SZ, "absent", -21},
-        {"longer than 1024 bytes", REG_SZ, std::string(1100, 'x') + "\\alg.exe", -21},
+        {"full path", REG_SZ, system + "alg.exe", {wormInSystem}, false, 0},
+        {"other letter case", REG_SZ, system + "ALG.EXE", {wormInSystem}, false, 0},
+        {"quoted with arguments", REG_SZ, "\"" + system + "alg.exe\" -k netsvcs", {wormInSystem},
+         false, 0},
+        {"quoted, folder with blanks", REG_SZ, "\"C:\\Program Files\\A b\\alg.exe\"",
+         {{"C:\\Program Files\\A b\\alg.exe", Content::kWorm}}, false, 0},
+        {"%SystemRoot% form", REG_EXPAND_SZ, "%SystemRoot%\\system32\\alg.exe", {wormInSystem},
+         false, 0},
+        {"unquoted with arguments", REG_EXPAND_SZ, "%SystemRoot%\\system32\\alg.exe -k x",
+         {wormInSystem}, false, 0},
+        {"unquoted, folder with blanks", REG_SZ, "C:\\Program Files\\alg.exe /s",
+         {{"C:\\Program Files\\alg.exe", Content::kWorm}}, false, 0},
+        {"NT object path", REG_SZ, "\\??\\" + windows + "alg.exe",
+         {{windows + "alg.exe", Content::kWorm}}, false, 0},
+        {"\\SystemRoot\\ form", REG_EXPAND_SZ, "\\SystemRoot\\System32\\alg.exe", {wormInSystem},
+         false, 0},
+        {"relative to the Windows folder", REG_EXPAND_SZ, "system32\\alg.exe", {wormInSystem},
+         false, 0},
+        {"bare file name: the system folder", REG_SZ, "alg.exe", {wormInSystem}, false, 0},
+        {"slashes", REG_SZ, windowsSlashes, {{windows + "alg.exe", Content::kWorm}}, false, 0},
+        {"stored without a terminator", REG_BINARY, system + "alg.exe", {wormInSystem}, false, 0},
+        {"leading blanks", REG_SZ, "  " + system + "alg.exe", {wormInSystem}, false, 0},
+        {"a dormant copy under another name", REG_SZ, system + "alghost.exe",
+         {{system + "alghost.exe", Content::kWorm}}, false, 0},
+        {"namesake: a clean program of that name", REG_EXPAND_SZ,
+         "%SystemRoot%\\System32\\alg.exe", {{system + "alg.exe", Content::kClean}}, false, -7},
+        {"the program is missing", REG_SZ, system + "alg.exe", {}, false, -7},
+        {"the program cannot be opened", REG_SZ, system + "alg.exe", {wormInSystem}, true, -7},
+        {"the worm only as an argument", REG_SZ,
+         "\"" + system + "host.exe\" " + system + "alg.exe",
+         {{system + "host.exe", Content::kClean}, wormInSystem}, false, -7},
+        {"unquoted, the worm only as an argument", REG_SZ,
+         system + "host.exe " + system + "alg.exe",
+         {{system + "host.exe", Content::kClean}, wormInSystem}, false, -7},
+        {"a bare name is not looked for in the Windows folder", REG_SZ, "alg.exe",
+         {{windows + "alg.exe", Content::kWorm}}, false, -7},
+        {"the folder only", REG_SZ, system, {}, false, -7},
+        {"empty", REG_SZ, "", {}, false, -7},
+        {"expanded past a path", REG_EXPAND_SZ, "%PURGEKIT_LONG%\\alg.exe", {wormInSystem}, false,
+         -7},
+        {"a program path longer than a path", REG_SZ, "C:\\" + std::string(300, 'd') + "\\alg.exe",
+         {}, false, -7},
+        {"below the Windows folder, past a path", REG_SZ, std::string(250, 'r') + "\\alg.exe", {},
+         false, -7},
+        {"absent", REG_SZ, "absent", {wormInSystem}, false, -21},
+        {"longer than 1024 bytes", REG_SZ, std::string(1100, 'x') + "\\alg.exe", {wormInSystem},
+         false, -21},
     };
     const std::string key = kServices + "\\alg";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         g_deleteCalls = 0;
+        for (const Planted& file : c.files) {
+            PlantProgram(file.path, file.content);
+        }
+        HANDLE held = INVALID_HANDLE_VALUE;
+        if (c.heldOpen) {
+            held = CreateFileA(c.files[0].path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+            ASSERT_NE(INVALID_HANDLE_VALUE, held) << GetLastError();
+        }
         CreateKey(HKEY_LOCAL_MACHINE, key + "\\Parameters");
         if (c.imagePath != "absent") {
             std::string bytes = c.imagePath;
@@ -256,8 +327,15 @@ TEST_F(DeleteServiceKeyForFileTest, ImagePathDecidesWhetherTheKeyIsTheWorms)
             EXPECT_EQ(0, g_deleteCalls);
             EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, key + "\\Parameters"));
         }
+        if (held != INVALID_HANDLE_VALUE) {
+            CloseHandle(held);
+        }
+        for (const Planted& file : c.files) {
+            EXPECT_TRUE(DeleteFileA(file.path.c_str())) << file.path << " was changed or taken";
+        }
         registry_test::DeleteTree(HKEY_LOCAL_MACHINE, key);
     }
+    SetEnvironmentVariableA("PURGEKIT_LONG", nullptr);
 }
 
 }  // namespace

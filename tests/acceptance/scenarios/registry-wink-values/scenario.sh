@@ -20,6 +20,6 @@ after() {
     for name in xWINK WIN; do
         reg_has_value "$RUN" "$name" || fail "the Run value $name was deleted"
     done
-    win reg query "$RUN" /ve 2>/dev/null </dev/null | grep -q 'default.exe' ||
+    reg_query "$RUN" /ve && grep -q 'default.exe' <<<"$QUERY_ANSWER" ||
         fail "the default value was deleted"
 }

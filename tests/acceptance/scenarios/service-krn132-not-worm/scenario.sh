@@ -38,6 +38,6 @@ scenario_main() {
     run_once other-folder
     set_image_path ''
     run_once empty
-    win_quiet reg delete "$SERVICES\\Krn132" /v ImagePath /f
+    reg_delete_value "$SERVICES\\Krn132" ImagePath
     run_once absent
 }
