@@ -8,6 +8,7 @@
 // any other file. Files are opened for reading only and never changed.
 #pragma once
 
+#include "error_text/error_text.h"
 #include "report/report.h"
 
 #include <cstdint>
@@ -73,7 +74,6 @@ int32_t CreateOutFile(const std::string& folder, const char* name, OutFile* file
 // RETURNS 0 or the error number.
 int32_t WriteHandle(intptr_t handle, const char* bytes, size_t size);
 int32_t CloseOutHandle(intptr_t handle);
-std::string ErrorText(int32_t error);
 void WriteStream(int stream, const char* bytes, size_t size);   // 1 stdout, 2 stderr
 // The current time, UTC: "2026-12-07T15:30:12Z".
 std::string UtcNowText();

@@ -5,6 +5,7 @@ get_filename_component(purgekit_report_dir ${CMAKE_CURRENT_LIST_DIR} ABSOLUTE)
 get_filename_component(purgekit_src_dir ${purgekit_report_dir}/.. ABSOLUTE)
 include(${purgekit_src_dir}/json/sources.cmake)
 include(${purgekit_src_dir}/logread/sources.cmake)
+include(${purgekit_src_dir}/error_text/sources.cmake)
 # What the report makes of the lines it reads (no platform call): the fuzz target's part too.
 set(PURGEKIT_REPORT_LINES_SOURCES
   ${purgekit_report_dir}/input_lines.cpp
@@ -30,10 +31,12 @@ set(PURGEKIT_REPORT_SOURCES
 )
 set(PURGEKIT_REPORT_POSIX_SOURCES
   ${purgekit_report_dir}/system_posix.cpp
+  ${PURGEKIT_ERROR_TEXT_POSIX_SOURCES}
   ${purgekit_report_dir}/tree_posix.cpp
 )
 set(PURGEKIT_REPORT_WIN32_SOURCES
   ${purgekit_report_dir}/system_win32.cpp
+  ${PURGEKIT_ERROR_TEXT_WIN32_SOURCES}
   ${purgekit_report_dir}/tree_win32.cpp
   ${purgekit_src_dir}/sweep/wide_path_win32.cpp
 )

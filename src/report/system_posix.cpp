@@ -162,19 +162,6 @@ int32_t CloseOutHandle(intptr_t handle)
     return close(static_cast<int>(handle)) == 0 ? 0 : errno;
 }
 
-std::string ErrorText(int32_t error)
-{
-    char text[256] = {};
-#if defined(__GLIBC__) && defined(_GNU_SOURCE)
-    return std::string(strerror_r(error, text, sizeof(text)));
-#else
-    if (strerror_r(error, text, sizeof(text)) != 0) {
-        return "Error " + std::to_string(error);
-    }
-    return std::string(text);
-#endif
-}
-
 void WriteStream(int stream, const char* bytes, size_t size)
 {
     WriteHandle(stream == 2 ? STDERR_FILENO : STDOUT_FILENO, bytes, size);

@@ -6,20 +6,6 @@
 #include <string.h>
 #include <unistd.h>
 
-std::string ErrorText(int32_t error)
-{
-    char text[256] = {};
-    // The GNU strerror_r returns its text (maybe not in `text`); the XSI one fills `text`.
-#if defined(__GLIBC__) && defined(_GNU_SOURCE)
-    return std::string(strerror_r(error, text, sizeof(text)));
-#else
-    if (strerror_r(error, text, sizeof(text)) != 0) {
-        return "Error " + std::to_string(error);
-    }
-    return std::string(text);
-#endif
-}
-
 void WriteStream(int stream, const char* bytes, size_t size)
 {
     int descriptor = stream == 2 ? STDERR_FILENO : STDOUT_FILENO;

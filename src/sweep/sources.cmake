@@ -2,6 +2,7 @@
 # build (src/sweep/native/). Paths are relative to src/sweep/ unless named otherwise.
 get_filename_component(purgekit_sweep_dir ${CMAKE_CURRENT_LIST_DIR} ABSOLUTE)
 include(${purgekit_sweep_dir}/../json/sources.cmake)
+include(${purgekit_sweep_dir}/../error_text/sources.cmake)
 set(PURGEKIT_SWEEP_SOURCES
   ${purgekit_sweep_dir}/file_list.cpp
   ${purgekit_sweep_dir}/glob_match.cpp
@@ -19,6 +20,7 @@ set(PURGEKIT_SWEEP_SOURCES
 )
 set(PURGEKIT_SWEEP_POSIX_SOURCES
   ${purgekit_sweep_dir}/console_posix.cpp
+  ${PURGEKIT_ERROR_TEXT_POSIX_SOURCES}
   ${purgekit_sweep_dir}/found_file_posix.cpp
   ${purgekit_sweep_dir}/quarantine_files_posix.cpp
   ${purgekit_sweep_dir}/quarantine_posix.cpp
@@ -27,6 +29,7 @@ set(PURGEKIT_SWEEP_POSIX_SOURCES
 )
 set(PURGEKIT_SWEEP_WIN32_SOURCES
   ${purgekit_sweep_dir}/console_win32.cpp
+  ${PURGEKIT_ERROR_TEXT_WIN32_SOURCES}
   ${purgekit_sweep_dir}/nt_file_win32.cpp
   ${purgekit_sweep_dir}/quarantine_files_win32.cpp
   ${purgekit_sweep_dir}/quarantine_win32.cpp

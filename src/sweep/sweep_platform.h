@@ -3,6 +3,7 @@
 // GetLastError values on Win32.
 #pragma once
 
+#include "error_text/error_text.h"
 #include "sweep/sweep_context.h"
 
 #include <cstdio>
@@ -33,7 +34,6 @@ void MoveToQuarantine(SweepContext* context, FileOutcome* outcome);
 void RemoveFoundFile(SweepContext* context, FileOutcome* outcome);
 
 // console_*.cpp
-std::string ErrorText(int32_t error);
 void WriteStream(int stream, const char* bytes, size_t size);   // 1 stdout, 2 stderr
 bool StderrIsTerminal();
 // The scanning threads when -j is not given.
