@@ -2,6 +2,7 @@
 // cleaner to write (their expected files, read from the source tree), on two-run logs, and on
 // cut and damaged copies of them.
 #include "logread/logread.h"
+#include "support/scenario_files.h"
 
 #include <gtest/gtest.h>
 
@@ -12,61 +13,6 @@
 #include <vector>
 
 namespace {
-
-std::string ReadWhole(const std::string& path)
-{
-    std::string bytes;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return bytes;
-    }
-    char chunk[4096];
-    size_t got = 0;
-    while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0) {
-        bytes.append(chunk, got);
-    }
-    fclose(file);
-    return bytes;
-}
-
-std::string ScenariosFolder()
-{
-    const char* folder = getenv("PURGEKIT_SCENARIOS");
-    return folder == nullptr ? std::string() : std::string(folder);
-}
-
-// An expected file as the program writes it: "@@include NAME" lines replaced by the shared
-// texts, every line break CR LF (text mode).
-std::string ExpectedText(const std::string& relative)
-{
-    std::string text = ReadWhole(ScenariosFolder() + "/" + relative);
-    std::string expanded;
-    size_t at = 0;
-    while (at <= text.size()) {
-        size_t end = text.find('\n', at);
-        std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        if (line.compare(0, 10, "@@include ") == 0) {
-            expanded += ReadWhole(ScenariosFolder() + "/../common/" + line.substr(10) + ".txt");
-        } else {
-            expanded += line;
-            if (end != std::string::npos) {
-                expanded += "\n";
-            }
-        }
-        if (end == std::string::npos) {
-            break;
-        }
-        at = end + 1;
-    }
-    std::string crlf;
-    for (char c : expanded) {
-        if (c == '\n') {
-            crlf += '\r';
-        }
-        crlf += c;
-    }
-    return crlf;
-}
 
 struct ReadResult {
     std::vector<RunRecord> runs;
@@ -152,7 +98,7 @@ TEST(LogReaderTest, ScenariosExpectedOutputsHaveTheirOutcomes)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        std::string text = ExpectedText(c.file);
+        std::string text = ScenarioExpectedText(c.file);
         ASSERT_FALSE(text.empty());
         ReadResult whole = Read(text);
         EXPECT_EQ(Outcomes(whole), c.outcomes);
@@ -167,7 +113,7 @@ TEST(LogReaderTest, ScenariosExpectedOutputsHaveTheirOutcomes)
 
 TEST(LogReaderTest, TypicalInfectionIsReadStageByStage)
 {
-    ReadResult result = Read(ExpectedText("typical-infection-winxp/expected-log.txt"));
+    ReadResult result = Read(ScenarioExpectedText("typical-infection-winxp/expected-log.txt"));
     ASSERT_EQ(result.runs.size(), 2u);
     const RunRecord& first = result.runs[0];
     EXPECT_TRUE(first.startLineSeen);
@@ -188,14 +134,14 @@ TEST(LogReaderTest, TypicalInfectionIsReadStageByStage)
     EXPECT_EQ(second.droppedBlocked, 0x0F);
     EXPECT_EQ(second.dropped[3], DroppedOutcome::kDeleteFailed);
     EXPECT_EQ(second.failureCount, 0u);
-    std::string log = ExpectedText("typical-infection-winxp/expected-log.txt");
+    std::string log = ScenarioExpectedText("typical-infection-winxp/expected-log.txt");
     EXPECT_EQ(second.startOffset, static_cast<uint64_t>(log.find("Start :", log.find("Start :") + 1)));
 }
 
 TEST(LogReaderTest, CutAndDamagedLogs)
 {
-    std::string log = ExpectedText("typical-infection-winxp/expected-log.txt");
-    std::string infected = ExpectedText("memory-variant-a/expected-log.txt");
+    std::string log = ScenarioExpectedText("typical-infection-winxp/expected-log.txt");
+    std::string infected = ScenarioExpectedText("memory-variant-a/expected-log.txt");
     size_t secondStart = log.find("Start :", log.find("Start :") + 1);
     size_t memoryLine = infected.find("---> found TROJ_VORN.A") + 5;
     struct Case {

@@ -2,6 +2,7 @@
 // records and its sweeps (the scenarios' expected logs, read as the report reads them); the
 // JSON Lines reading; the texts written into CSV and HTML; the log's dates.
 #include "report/report.h"
+#include "support/scenario_files.h"
 
 #include <gtest/gtest.h>
 
@@ -12,47 +13,6 @@
 #include <vector>
 
 namespace {
-
-std::string ReadWhole(const std::string& path)
-{
-    std::string bytes;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return bytes;
-    }
-    char chunk[4096];
-    size_t got = 0;
-    while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0) {
-        bytes.append(chunk, got);
-    }
-    fclose(file);
-    return bytes;
-}
-
-// A scenario's expected file as the cleaner writes it (CR LF; "@@include" lines expanded).
-std::string Expected(const char* relative)
-{
-    const char* folder = getenv("PURGEKIT_SCENARIOS");
-    std::string root = folder == nullptr ? std::string() : folder;
-    std::string text = ReadWhole(root + "/" + relative);
-    std::string out;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        if (line.compare(0, 10, "@@include ") == 0) {
-            out += ReadWhole(root + "/../common/" + line.substr(10) + ".txt");
-        } else {
-            out += line + (end == std::string::npos ? "" : "\n");
-        }
-        at = end == std::string::npos ? text.size() : end + 1;
-    }
-    std::string crlf;
-    for (char c : out) {
-        crlf += c == '\n' ? "\r\n" : std::string(1, c);
-    }
-    return crlf;
-}
 
 struct Machine {
     MachineFacts facts;
@@ -129,9 +89,9 @@ const char kSummary[] = "{\"type\":\"summary\",\"scanned\":3,\"found\":1,\"error
 TEST(ReportTest, StatusOfAMachine)
 {
     ASSERT_NE(getenv("PURGEKIT_SCENARIOS"), nullptr) << "PURGEKIT_SCENARIOS is not set";
-    std::string typical = Expected("typical-infection-winxp/expected-log.txt");
-    std::string cleaned = Expected("memory-variant-a/expected-log.txt");
-    std::string clean = Expected("clean-nt351/expected-log.txt");
+    std::string typical = ScenarioExpectedText("typical-infection-winxp/expected-log.txt");
+    std::string cleaned = ScenarioExpectedText("memory-variant-a/expected-log.txt");
+    std::string clean = ScenarioExpectedText("clean-nt351/expected-log.txt");
     size_t second = typical.find("Start :", typical.find("Start :") + 1);
     struct Case {
         const char* name;
@@ -146,11 +106,11 @@ TEST(ReportTest, StatusOfAMachine)
     const Case cases[] = {
         {"the second run after the reboot found nothing", typical, {}, {}, 0, MachineStatus::kClean, 2, ""},
         {"the first run found and removed everything",
-         Expected("typical-infection-winxp/expected-stdout-1.txt"), {}, {}, 0, MachineStatus::kSecondRun, 1,
+         ScenarioExpectedText("typical-infection-winxp/expected-stdout-1.txt"), {}, {}, 0, MachineStatus::kSecondRun, 1,
          "services KernelSvc, Krn132; TROJ_VORN.A processes 1; start-up values Run\\krn132; inoculated"},
-        {"a dropped file could not be deleted", Expected("dropped-files/expected-log.txt"), {}, {}, 0,
+        {"a dropped file could not be deleted", ScenarioExpectedText("dropped-files/expected-log.txt"), {}, {}, 0,
          MachineStatus::kAttention, 1, "dropped files krn132.exe, wqk.dll"},
-        {"the 95 family: the worm not ended", Expected("typical-infection-win95/expected-log.txt"), {}, {}, 0,
+        {"the 95 family: the worm not ended", ScenarioExpectedText("typical-infection-win95/expected-log.txt"), {}, {}, 0,
          MachineStatus::kAttention, 1, nullptr},
         {"cut inside the second run", typical.substr(0, second + 200), {}, {}, 0, MachineStatus::kAttention, 2, ""},
         {"cut inside a line of the only run", cleaned.substr(0, cleaned.find("found TROJ_VORN.A") + 9), {}, {}, 0,
@@ -196,7 +156,7 @@ TEST(ReportTest, StatusOfAMachine)
 
 TEST(ReportTest, FailuresOfARun)
 {
-    std::string log = Expected("dropped-files/expected-log.txt");
+    std::string log = ScenarioExpectedText("dropped-files/expected-log.txt");
     Machine machine = Read(log.substr(0, log.rfind("Stop")), {}, {}, 0);
     std::vector<std::string> texts;
     AppendFailureTexts(machine.latest, &texts);
@@ -205,7 +165,7 @@ TEST(ReportTest, FailuresOfARun)
     EXPECT_EQ(texts[1], "cut short: the run has no end");
     EXPECT_STREQ(DroppedText(machine.latest, 2), "delete failed");
     // A run after the inoculation: its "delete failed" lines are the blocking folders.
-    Machine typical = Read(Expected("typical-infection-winxp/expected-log.txt"), {}, {}, 0);
+    Machine typical = Read(ScenarioExpectedText("typical-infection-winxp/expected-log.txt"), {}, {}, 0);
     EXPECT_STREQ(DroppedText(typical.latest, 3), "blocking folder");
 }
 

@@ -6,6 +6,7 @@
 #include "unattended/unattended.h"
 
 #include "json/json.h"
+#include "support/scenario_files.h"
 
 #include <gtest/gtest.h>
 
@@ -187,47 +188,6 @@ TEST(UnattendedTest, ConsoleReports)
 
 // ---- Which run's messages give the outcome ------------------------------------------------
 
-std::string ReadWhole(const std::string& path)
-{
-    std::string bytes;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return bytes;
-    }
-    char chunk[4096];
-    size_t got = 0;
-    while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0) {
-        bytes.append(chunk, got);
-    }
-    fclose(file);
-    return bytes;
-}
-
-// A scenario's expected file as the cleaner writes it: shared texts included, CR LF line ends.
-std::string Expected(const std::string& relative)
-{
-    const char* folder = getenv("PURGEKIT_SCENARIOS");
-    std::string root = folder == nullptr ? "" : folder;
-    std::string text = ReadWhole(root + "/" + relative);
-    std::string expanded;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        if (line.compare(0, 10, "@@include ") == 0) {
-            expanded += ReadWhole(root + "/../common/" + line.substr(10) + ".txt");
-        } else {
-            expanded += line + (end == std::string::npos ? "" : "\n");
-        }
-        at = end == std::string::npos ? text.size() : end + 1;
-    }
-    std::string crlf;
-    for (char c : expanded) {
-        crlf += c == '\n' ? "\r\n" : std::string(1, c);
-    }
-    return crlf;
-}
-
 void WriteFile(const char* path, const std::string& bytes, bool present)
 {
     remove(path);
@@ -243,9 +203,9 @@ void WriteFile(const char* path, const std::string& bytes, bool present)
 TEST(UnattendedTest, TheRunsOwnMessagesGiveTheOutcome)
 {
     ASSERT_NE(getenv("PURGEKIT_SCENARIOS"), nullptr);
-    std::string log = Expected("typical-infection-winxp/expected-log.txt");
-    std::string first = Expected("typical-infection-winxp/expected-stdout-1.txt");
-    std::string second = Expected("typical-infection-winxp/expected-stdout-2.txt");
+    std::string log = ScenarioExpectedText("typical-infection-winxp/expected-log.txt");
+    std::string first = ScenarioExpectedText("typical-infection-winxp/expected-stdout-1.txt");
+    std::string second = ScenarioExpectedText("typical-infection-winxp/expected-stdout-2.txt");
     ASSERT_FALSE(log.empty() || first.empty() || second.empty());
     // The log's second run begins with the blank lines before its start line.
     size_t secondRun = log.find("\r\n\r\n========================\r\nStart", 10);
