@@ -44,29 +44,14 @@ cleanup() {
 trap cleanup EXIT
 . "$root/tests/acceptance/common/prefix_helpers.sh"
 . "$root/tests/acceptance/common/typical_infection.sh"
+. "$root/tests/acceptance/common/machines.sh"
 
-bits=$(wine_bits "$build/wine-template")
-wine_boot_template "$build/wine-template" "$bits" || exit 1
+TEMPLATE=$build/wine-template
+TOOLS_DIR=$build/tests/tools
+SAMPLES_DIR=$build/samples
+wine_boot_template "$TEMPLATE" "$(wine_bits "$TEMPLATE")" || exit 1
 mkdir -p "$SHARE/RESULTS"
 cp "$build/src/purgekit.exe" "$build/src/purgekit-unattended.exe" "$SHARE/"
-
-# machine NAME: a new Windows XP machine with the share as S:; the helpers act on it from now
-# on. A process that stays keeps its Wine server up, and the computer name is set as Windows
-# sets it at start-up (Wine would take this host's name).
-machine() {
-    PREFIX=$(wine_new_prefix "$build/wine-template") || { echo "cannot copy the template prefix"; exit 1; }
-    PREFIXES+=("$PREFIX")
-    DRIVE_C=$PREFIX/drive_c
-    SYSDIR=$(wine_system_folder "$PREFIX")
-    NAME=$1
-    mkdir -p "$DRIVE_C/tools"
-    cp "$build"/tests/tools/*.exe "$build"/samples/*.exe "$DRIVE_C/tools/"
-    ln -s "$SHARE" "$PREFIX/dosdevices/s:"
-    wine_identity "$PREFIX" winxp || fail "$NAME: cannot set the identity"
-    hold_open 'C:\tools\boot.lock'
-    win_quiet reg add 'HKLM\System\CurrentControlSet\Control\ComputerName\ActiveComputerName' \
-        /v ComputerName /d "$NAME" /f
-}
 
 # clean_unattended: what a start-up script does on the machine; its line and exit code shown
 # (a Windows exit code reaches Linux modulo 256: 3010 as 194).
@@ -82,13 +67,13 @@ clean_unattended() {
 }
 
 echo "== Three machines cleaned unattended, their results on one share"
-machine PC-INFECTED
+computer PC-INFECTED winxp
 plant_typical_infection
 clean_unattended
 expect_infection_removed
-machine PC-CLEAN
+computer PC-CLEAN winxp
 clean_unattended
-machine PC-LOCKED
+computer PC-LOCKED winxp
 reg_add "$RUN" krn132 'C:\windows\system32\krn132.exe'
 plant_file 'C:\windows\system32\Wqk.exe' virus
 hold_open 'C:\windows\system32\Wqk.exe'

@@ -42,6 +42,7 @@ cleanup() {
 trap cleanup EXIT
 . "$here/../common/prefix_helpers.sh"
 . "$here/../common/typical_infection.sh"
+. "$here/../common/machines.sh"
 
 # The share, as the release zip lays it out; the scripts with Windows line ends.
 mkdir -p "$SHARE/fleet"
@@ -50,35 +51,6 @@ cp "$LAUNCHER" "$SHARE/purgekit-unattended.exe"
 for script in startup.cmd logon.bat; do
     sed 's/$/\r/' "$FLEET_DIR/$script" >"$SHARE/fleet/$script"
 done
-
-# computer NAME IDENTITY: a new computer; the helpers act on it from now on.
-computer() {
-    PREFIX=$(wine_new_prefix "$TEMPLATE") || { echo "cannot copy the template prefix"; exit 1; }
-    PREFIXES+=("$PREFIX")
-    DRIVE_C=$PREFIX/drive_c
-    SYSDIR=$(wine_system_folder "$PREFIX")
-    NAME=$1
-    mkdir -p "$DRIVE_C/tools"
-    cp "$TOOLS_DIR"/*.exe "$SAMPLES_DIR"/*.exe "$DRIVE_C/tools/"
-    ln -s "$SHARE" "$PREFIX/dosdevices/s:"
-    wine_identity "$PREFIX" "$2" || fail "$NAME: cannot set the identity $2"
-    boot
-}
-
-# boot: the computer starts: a process that stays keeps its Wine server up, and the computer
-# name is set as Windows sets it at start-up (Wine would take the host's name).
-boot() {
-    hold_open 'C:\tools\boot.lock'
-    win_quiet reg add 'HKLM\System\CurrentControlSet\Control\ComputerName\ActiveComputerName' \
-        /v ComputerName /d "$NAME" /f
-}
-
-# reboot: every process of the computer ends with its Wine server, then it boots again.
-reboot() {
-    WINEPREFIX=$PREFIX "$WINESERVER" -k >/dev/null 2>&1
-    WINEPREFIX=$PREFIX "$WINESERVER" -w >/dev/null 2>&1
-    boot
-}
 
 # run_script SCRIPT [ARGS...]: the kit's script through Wine's cmd, from C:\, nobody at the
 # console; its exit code in STATUS.
