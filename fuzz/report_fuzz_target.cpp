@@ -65,7 +65,8 @@ void CheckHtml(const std::string& text)
     const size_t markerLength = sizeof(kMarker) - 1;
     for (size_t at = 0; at < html.size();) {
         if (html.compare(at, markerLength, kMarker) == 0) {
-            Check(html.compare(at + markerLength + 2, 7, "</span>") == 0, "a byte marker not closed");
+            Check(html.compare(at + markerLength + 2, 7, "</span>") == 0,
+                  "a byte marker not closed");
             at += markerLength + 2 + 7;
             continue;
         }
@@ -80,7 +81,8 @@ void CheckHtml(const std::string& text)
             at += length;
             continue;
         }
-        Check(html[at] != '<' && html[at] != '>' && html[at] != '"' && html[at] != '\'', "markup in HTML text");
+        Check(html[at] != '<' && html[at] != '>' && html[at] != '"' && html[at] != '\'',
+              "markup in HTML text");
         ++at;
     }
 }
@@ -90,7 +92,8 @@ void CheckCsv(const std::string& text)
     std::string csv;
     AppendCsvField(&csv, text);
     if (csv.size() != text.size()) {
-        Check(csv.size() >= 2 && csv.front() == '"' && csv.back() == '"', "a CSV field quoted wrongly");
+        Check(csv.size() >= 2 && csv.front() == '"' && csv.back() == '"',
+              "a CSV field quoted wrongly");
         std::string inner;
         for (size_t at = 1; at + 1 < csv.size(); ++at) {
             inner.push_back(csv[at]);
@@ -108,15 +111,18 @@ void TakeRun(void* context, const RunRecord& run)
     ++*static_cast<uint64_t*>(context);
     Check(run.failuresKept <= kMaxFailuresKept && run.failuresKept <= run.failureCount,
           "more failures kept than there are room or failures");
-    Check(Terminated(run.version, sizeof(run.version)) && Terminated(run.dateTime, sizeof(run.dateTime)) &&
+    Check(Terminated(run.version, sizeof(run.version)) &&
+              Terminated(run.dateTime, sizeof(run.dateTime)) &&
               Terminated(run.platform, sizeof(run.platform)),
           "a text of the run without its end");
     for (uint32_t index = 0; index < run.failuresKept && index < kMaxFailuresKept; ++index) {
-        Check(Terminated(run.failures[index].text, sizeof(run.failures[index].text)), "a failure text without its end");
+        Check(Terminated(run.failures[index].text, sizeof(run.failures[index].text)),
+              "a failure text without its end");
     }
     RunOutcome outcome = ClassifyRun(run);
     Check(static_cast<uint8_t>(outcome) < 4, "an outcome out of range");
-    Check(run.finished || outcome == RunOutcome::kFailed, "a run without its end that did not fail");
+    Check(run.finished || outcome == RunOutcome::kFailed,
+          "a run without its end that did not fail");
     std::string json;
     AppendRunJson(&json, "PC", "PURGEKIT.LOG", 1, run);
     CheckWrittenObject(json);
@@ -162,7 +168,8 @@ void ReadLine(const char* bytes, size_t size)
     }
     again += "}";
     std::vector<JsonMember> reread;
-    Check(ReadJsonObject(again.data(), again.size(), &reread, &offset) == kJsonOk, "a string written back is not JSON");
+    Check(ReadJsonObject(again.data(), again.size(), &reread, &offset) == kJsonOk,
+          "a string written back is not JSON");
     Check(reread.size() == members.size(), "members lost writing back");
     for (size_t index = 0; index < members.size(); ++index) {
         Check(reread[index].name == members[index].name, "a name changed writing back");
@@ -200,7 +207,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(reader.offset == size, "the reader lost count of the bytes");
     for (size_t start = 0; start <= size;) {
         const void* newline = std::memchr(bytes + start, '\n', size - start);
-        size_t end = newline == nullptr ? size : static_cast<size_t>(static_cast<const char*>(newline) - bytes);
+        size_t end = newline == nullptr
+                         ? size
+                         : static_cast<size_t>(static_cast<const char*>(newline) - bytes);
         ReadLine(bytes + start, end - start);
         start = end + 1;
     }

@@ -175,7 +175,8 @@ bool ReadString(Cursor* cursor, std::string* out)
 
 bool IsDigit(const Cursor& cursor)
 {
-    return cursor.at < cursor.size && cursor.bytes[cursor.at] >= '0' && cursor.bytes[cursor.at] <= '9';
+    return cursor.at < cursor.size && cursor.bytes[cursor.at] >= '0' &&
+           cursor.bytes[cursor.at] <= '9';
 }
 
 bool ReadDigits(Cursor* cursor)
@@ -224,7 +225,8 @@ bool ReadNumber(Cursor* cursor, std::string* literal)
 bool ReadWord(Cursor* cursor, const char* word)
 {
     size_t length = strlen(word);
-    if (cursor->size - cursor->at < length || memcmp(cursor->bytes + cursor->at, word, length) != 0) {
+    if (cursor->size - cursor->at < length ||
+        memcmp(cursor->bytes + cursor->at, word, length) != 0) {
         return Fail(cursor, kJsonSyntax);
     }
     cursor->at += length;

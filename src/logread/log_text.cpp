@@ -63,8 +63,9 @@ void CopySpan(TextSpan text, char* out, size_t size)
         return;
     }
     const void* nul = memchr(text.bytes, '\0', text.length);
-    size_t length = nul == nullptr ? text.length
-                                   : static_cast<size_t>(static_cast<const char*>(nul) - text.bytes);
+    size_t length = nul == nullptr
+                        ? text.length
+                        : static_cast<size_t>(static_cast<const char*>(nul) - text.bytes);
     static const char kEllipsis[] = "...";
     if (length < size) {
         memcpy(out, text.bytes, length);

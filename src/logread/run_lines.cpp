@@ -44,8 +44,8 @@ constexpr FixedLine kFolderExistingLines[] = {
     {LineOf(kMsgWqkDllFolderExists), 1u << 2},
     {LineOf(kMsgWinSvcFolderExists), 1u << 3},
 };
-constexpr TextSpan kMemoryHeaders[kPassCount] = {LineOf(kMsgMemoryHeaderA), LineOf(kMsgMemoryHeaderC),
-                                                 LineOf(kMsgMemoryHeaderE)};
+constexpr TextSpan kMemoryHeaders[kPassCount] = {
+    LineOf(kMsgMemoryHeaderA), LineOf(kMsgMemoryHeaderC), LineOf(kMsgMemoryHeaderE)};
 constexpr TextSpan kWormFoundTails[] = {TailOf(kMsgFoundWormA), TailOf(kMsgFoundWormC),
                                         TailOf(kMsgFoundWormE)};
 constexpr TextSpan kVirusFoundTails[] = {TailOf(kMsgFoundVirusA), TailOf(kMsgFoundVirusB)};
@@ -79,8 +79,8 @@ constexpr TextSpan kFileDeletedHead = HeadOf(kMsgFileDeletedHead);
 constexpr TextSpan kFileDeletedTail = TailOf(kMsgFileDeletedTail);
 constexpr TextSpan kErrorDeletingHead = HeadOf(kMsgErrorDeletingHead);
 constexpr TextSpan kDroppedFileHead = HeadOf(kMsgDroppedFileHead);
-constexpr TextSpan kDroppedOutcomeTails[] = {TailOf(kMsgDroppedNotFound), TailOf(kMsgDroppedDeleted),
-                                             TailOf(kMsgDroppedDeleteFailed)};
+constexpr TextSpan kDroppedOutcomeTails[] = {
+    TailOf(kMsgDroppedNotFound), TailOf(kMsgDroppedDeleted), TailOf(kMsgDroppedDeleteFailed)};
 
 template <size_t N>
 bool MatchFixed(TextSpan line, const FixedLine (&table)[N], uint32_t* bits)
@@ -127,7 +127,8 @@ void CloseServiceStage(RunRecord* run)
 {
     if (run->serviceStageSeen && !run->servicesNotFound &&
         (run->serviceKeysDeleted & (kServiceKrn132 | kServiceWinSvc)) == 0) {
-        const char* name = run->serviceKeysDeleted & kServiceKernelSvc ? "Krn132" : "Krn132 or WinSvc";
+        const char* name =
+            run->serviceKeysDeleted & kServiceKernelSvc ? "Krn132" : "Krn132 or WinSvc";
         AddFailure(run, FailureKind::kServiceKeyNotDeleted, TextSpan{name, strlen(name)});
     }
 }
@@ -271,7 +272,8 @@ bool TakeMemoryLine(LogReader* reader, TextSpan line)
     // " (Terminated)" may end its line.
     TextSpan keyLine = line;
     bool terminated = StripTail(&keyLine, kTerminatedTail);
-    if (SpanStartsWith(keyLine, kServiceKeyForFileHead) && SpanEndsWith(keyLine, kServiceKeyForFileTail)) {
+    if (SpanStartsWith(keyLine, kServiceKeyForFileHead) &&
+        SpanEndsWith(keyLine, kServiceKeyForFileTail)) {
         ++pass->serviceKeysDeleted;
         if (terminated && reader->processOpen && !reader->processTerminated) {
             reader->processTerminated = true;
@@ -287,7 +289,8 @@ bool TakeMemoryLine(LogReader* reader, TextSpan line)
     }
     if (SpanStartsWith(line, kErrorDeletingHead)) {
         ++pass->deleteErrors;
-        AddFailure(&reader->run, FailureKind::kFileNotDeleted, DropHead(line, kErrorDeletingHead.length));
+        AddFailure(&reader->run, FailureKind::kFileNotDeleted,
+                   DropHead(line, kErrorDeletingHead.length));
         CloseProcess(reader);
         return true;
     }
@@ -320,7 +323,8 @@ bool TakeDroppedLine(LogReader* reader, TextSpan line)
             }
             RunRecord* run = &reader->run;
             run->dropped[file] = kValues[i];
-            if (kValues[i] == DroppedOutcome::kDeleteFailed && (run->droppedBlocked & (1u << file)) == 0) {
+            if (kValues[i] == DroppedOutcome::kDeleteFailed &&
+                (run->droppedBlocked & (1u << file)) == 0) {
                 AddFailure(run, FailureKind::kDroppedNotDeleted, path);
             }
             return true;
@@ -389,7 +393,8 @@ bool IsFrameLine(TextSpan line)
     if (line.length == 0 || SpanEquals(line, rule) || IsLine(line, kIntroPromptLine)) {
         return true;
     }
-    return line.length >= 2 && line.bytes[0] == ' ' && (line.bytes[1] == '+' || line.bytes[1] == '|');
+    return line.length >= 2 && line.bytes[0] == ' ' &&
+           (line.bytes[1] == '+' || line.bytes[1] == '|');
 }
 
 }  // namespace
@@ -423,7 +428,8 @@ void TakeLine(LogReader* reader, TextSpan line)
         if (!reader->inRun || reader->run.platform[0] != '\0') {
             BeginRun(reader, reader->lineOffset, lineNumber);   // a console transcript's run
         }
-        CopySpan(DropHead(line, platform.length), reader->run.platform, sizeof(reader->run.platform));
+        CopySpan(DropHead(line, platform.length), reader->run.platform,
+                 sizeof(reader->run.platform));
         return;
     }
     if (!reader->inRun) {

@@ -145,7 +145,8 @@ int32_t CleanProcessesPsapi(const SignatureEntry* set, uint32_t count, const Var
 {
     PassState pass = {kPassNothingIdentified, 0};
     if (g_processApi.EnumProcesses == nullptr || g_processApi.EnumProcessModules == nullptr ||
-        g_processApi.GetModuleBaseNameA == nullptr || g_processApi.GetModuleFileNameExA == nullptr) {
+        g_processApi.GetModuleBaseNameA == nullptr ||
+        g_processApi.GetModuleFileNameExA == nullptr) {
         return pass.result;
     }
     DWORD ids[kMaxProcessIds] = {};

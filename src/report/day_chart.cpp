@@ -66,11 +66,12 @@ std::string DayChartSvg(const std::map<uint32_t, DayCount>& days)
     const double left = 48, top = 40, plot = 220, bottom = 56;
     const double slot = std::max(16.0, std::min(48.0, 900.0 / static_cast<double>(shown.size())));
     const double legendWidth = 4 * 110;
-    const double width = std::max(left + legendWidth, left + slot * static_cast<double>(shown.size()) + 16);
+    const double width =
+        std::max(left + legendWidth, left + slot * static_cast<double>(shown.size()) + 16);
     const double height = top + plot + bottom;
     std::string svg;
-    svg += "<svg class=\"chart\" role=\"img\" width=\"" + Pixels(width) +
-           "\" height=\"" + Pixels(height) + "\" viewBox=\"0 0 " + Pixels(width) + " " + Pixels(height) +
+    svg += "<svg class=\"chart\" role=\"img\" width=\"" + Pixels(width) + "\" height=\"" +
+           Pixels(height) + "\" viewBox=\"0 0 " + Pixels(width) + " " + Pixels(height) +
            "\" aria-label=\"Runs per day by outcome\">\n";
     // Legend.
     double x = left;
@@ -86,9 +87,10 @@ std::string DayChartSvg(const std::map<uint32_t, DayCount>& days)
             continue;
         }
         double y = top + plot - plot * static_cast<double>(tick) / static_cast<double>(highest);
-        svg += "<line x1=\"" + Pixels(left - 4) + "\" y1=\"" + Pixels(y) + "\" x2=\"" + Pixels(width - 8) +
-               "\" y2=\"" + Pixels(y) + "\" class=\"grid\"/><text x=\"" + Pixels(left - 8) + "\" y=\"" +
-               Pixels(y + 4) + "\" text-anchor=\"end\">" + Number(tick) + "</text>\n";
+        svg += "<line x1=\"" + Pixels(left - 4) + "\" y1=\"" + Pixels(y) + "\" x2=\"" +
+               Pixels(width - 8) + "\" y2=\"" + Pixels(y) + "\" class=\"grid\"/><text x=\"" +
+               Pixels(left - 8) + "\" y=\"" + Pixels(y + 4) + "\" text-anchor=\"end\">" +
+               Number(tick) + "</text>\n";
     }
     // One label every few days, so that they never overlap.
     size_t labelEvery = static_cast<size_t>(std::max(1.0, 80.0 / slot));
@@ -107,10 +109,10 @@ std::string DayChartSvg(const std::map<uint32_t, DayCount>& days)
             }
             double barHeight = plot * static_cast<double>(runs) / static_cast<double>(highest);
             y -= barHeight;
-            svg += "<rect x=\"" + Pixels(barX) + "\" y=\"" + Pixels(y) + "\" width=\"" + Pixels(barWidth) +
-                   "\" height=\"" + Pixels(barHeight) + "\" fill=\"" + kOutcomeColours[outcome] +
-                   "\"><title>" + DayText(day) + ": " + Number(runs) + " " +
-                   OutcomeName(static_cast<RunOutcome>(outcome)) + "</title></rect>\n";
+            svg += "<rect x=\"" + Pixels(barX) + "\" y=\"" + Pixels(y) + "\" width=\"" +
+                   Pixels(barWidth) + "\" height=\"" + Pixels(barHeight) + "\" fill=\"" +
+                   kOutcomeColours[outcome] + "\"><title>" + DayText(day) + ": " + Number(runs) +
+                   " " + OutcomeName(static_cast<RunOutcome>(outcome)) + "</title></rect>\n";
         }
         svg += "<text x=\"" + Pixels(barX + barWidth / 2) + "\" y=\"" + Pixels(y - 4) +
                "\" text-anchor=\"middle\" class=\"total\">" + Number(total) + "</text>\n";

@@ -54,7 +54,8 @@ std::string Number(uint64_t value)
 
 void AppendCell(std::string* out, const char* classes, const std::string& text)
 {
-    out->append(classes[0] != '\0' ? std::string("<td class=\"") + classes + "\">" : std::string("<td>"));
+    out->append(classes[0] != '\0' ? std::string("<td class=\"") + classes + "\">"
+                                   : std::string("<td>"));
     AppendHtmlText(out, text);
     out->append("</td>");
 }
@@ -88,13 +89,15 @@ void AppendMachines(std::string* out, const Report& report, OutFile* file)
         out->append(std::string("<tr class=\"m-") + status + "\">");
         AppendCell(out, "name", SummaryText(machine, kPartName));
         AppendCell(out, "", SummaryText(machine, kPartPlatform));
-        out->append(std::string("<td><span class=\"status st-") + status + "\">" + status + "</span></td>");
+        out->append(std::string("<td><span class=\"status st-") + status + "\">" + status +
+                    "</span></td>");
         out->append("<td class=\"n\">" + Number(machine.runs) + "</td>");
         AppendCell(out, "n", SummaryText(machine, kPartLastRun));
         std::string found = SummaryText(machine, kPartFound);
         if (machine.sweepFound > 0) {
-            found += (found.empty() ? "" : "; ") + Number(machine.sweepFound) +
-                     (machine.sweepFound == 1 ? " dormant copy (sweep)" : " dormant copies (sweep)");
+            found +=
+                (found.empty() ? "" : "; ") + Number(machine.sweepFound) +
+                (machine.sweepFound == 1 ? " dormant copy (sweep)" : " dormant copies (sweep)");
         }
         AppendCell(out, "", found);
         AppendCell(out, "", SummaryText(machine, kPartFailures));
@@ -127,7 +130,8 @@ void AppendCopies(std::string* out, const Report& report)
     out->append("</tbody>\n</table>\n");
     if (report.totals.copies > report.copies.size()) {
         out->append("<p class=\"note\">The first " + Number(report.copies.size()) + " of " +
-                    Number(report.totals.copies) + " are shown; findings.jsonl holds them all.</p>\n");
+                    Number(report.totals.copies) +
+                    " are shown; findings.jsonl holds them all.</p>\n");
     }
 }
 
@@ -172,7 +176,8 @@ void AppendProblems(std::string* out, const Report& report)
     out->append("</ul>\n");
     if (report.totals.problems > report.problems.size()) {
         out->append("<p class=\"note\">The first " + Number(report.problems.size()) + " of " +
-                    Number(report.totals.problems) + " are shown; standard error had them all.</p>\n");
+                    Number(report.totals.problems) +
+                    " are shown; standard error had them all.</p>\n");
     }
 }
 

@@ -78,7 +78,8 @@ FileRole RoleOf(const std::string& name)
 }
 
 // A file that could not be read: the machine needs a person, the report's exit code is 2.
-void NoteUnreadable(MachineRead* read, const std::string& where, const std::string& name, int32_t error)
+void NoteUnreadable(MachineRead* read, const std::string& where, const std::string& name,
+                    int32_t error)
 {
     std::string reason = ErrorText(error);
     NoteProblem(read->report, where, "could not be read: " + reason, true);
@@ -181,7 +182,8 @@ uint8_t ReadRunsFile(MachineRead* read, const MachineFile& file, uint8_t folders
     for (;;) {
         size_t got = 0;
         int32_t error = 0;
-        if (ReadTreeFile(&opened, report->chunk.data(), report->chunk.size(), &got, &error) != kTreeOk) {
+        if (ReadTreeFile(&opened, report->chunk.data(), report->chunk.size(), &got, &error) !=
+            kTreeOk) {
             NoteUnreadable(read, read->where, file.name, error);
             break;
         }
@@ -197,10 +199,12 @@ uint8_t ReadRunsFile(MachineRead* read, const MachineFile& file, uint8_t folders
     read->fileUnrecognised += reader->linesOutsideRuns;
     std::vector<std::string> notes;
     if (read->fileRuns == 0) {
-        notes.push_back(bytes == 0 ? "empty: no run of the cleaner" : "no run of the cleaner in it");
+        notes.push_back(bytes == 0 ? "empty: no run of the cleaner"
+                                   : "no run of the cleaner in it");
     }
     if (read->fileUnrecognised > 0) {
-        notes.push_back(Count(read->fileUnrecognised, "line is", "lines are") + " not the cleaner's");
+        notes.push_back(Count(read->fileUnrecognised, "line is", "lines are") +
+                        " not the cleaner's");
     }
     if (nulBytes > 0) {
         notes.push_back(Count(nulBytes, "NUL byte", "NUL bytes"));
@@ -223,7 +227,8 @@ uint8_t ReadRunsFile(MachineRead* read, const MachineFile& file, uint8_t folders
 void NoteBadLine(MachineRead* read, const std::string& what)
 {
     if (++read->badLines <= kLineProblemsPerFile) {
-        NoteProblem(read->report, read->where + " line " + std::to_string(read->lineNumber), what, false);
+        NoteProblem(read->report, read->where + " line " + std::to_string(read->lineNumber), what,
+                    false);
     }
 }
 
@@ -286,7 +291,8 @@ void TakeSweepLine(MachineRead* read, const std::vector<JsonMember>& members)
     if (report->copies.size() < kCopiesShown) {
         CopyRow row;
         row.machine = *read->name;
-        row.path = line.path.size() > kPathShown ? line.path.substr(0, kPathShown) + "..." : line.path;
+        row.path =
+            line.path.size() > kPathShown ? line.path.substr(0, kPathShown) + "..." : line.path;
         for (const std::string& variant : line.variants) {
             row.variants += row.variants.empty() ? "" : ", ";
             row.variants += variant.substr(0, 64);
@@ -338,7 +344,8 @@ void ReadJsonLinesFile(MachineRead* read, const MachineFile& file, LineHandler h
     for (;;) {
         size_t got = 0;
         int32_t error = 0;
-        if (ReadTreeFile(&opened, report->chunk.data(), report->chunk.size(), &got, &error) != kTreeOk) {
+        if (ReadTreeFile(&opened, report->chunk.data(), report->chunk.size(), &got, &error) !=
+            kTreeOk) {
             NoteUnreadable(read, read->where, file.name, error);
             break;
         }
@@ -348,7 +355,8 @@ void ReadJsonLinesFile(MachineRead* read, const MachineFile& file, LineHandler h
         const char* at = report->chunk.data();
         const char* end = at + got;
         while (at < end) {
-            const char* newline = static_cast<const char*>(memchr(at, '\n', static_cast<size_t>(end - at)));
+            const char* newline =
+                static_cast<const char*>(memchr(at, '\n', static_cast<size_t>(end - at)));
             const char* stop = newline != nullptr ? newline : end;
             size_t piece = static_cast<size_t>(stop - at);
             if (!cut && line.size() + piece <= kJsonLineSize) {
@@ -363,7 +371,8 @@ void ReadJsonLinesFile(MachineRead* read, const MachineFile& file, LineHandler h
             }
             ++read->lineNumber;
             if (cut) {
-                NoteBadLine(read, "longer than " + std::to_string(kJsonLineSize) + " bytes: not read");
+                NoteBadLine(read,
+                            "longer than " + std::to_string(kJsonLineSize) + " bytes: not read");
             } else {
                 TakeJsonLine(read, handler, line);
             }
@@ -391,8 +400,10 @@ void ReadJsonLinesFile(MachineRead* read, const MachineFile& file, LineHandler h
                     false);
     }
     if (read->badLines > 0) {
-        read->facts.badLines += static_cast<uint32_t>(read->badLines > 0xFFFF ? 0xFFFF : read->badLines);
-        read->failures.push_back(file.name + ": " + Count(read->badLines, "line", "lines") + " not read");
+        read->facts.badLines +=
+            static_cast<uint32_t>(read->badLines > 0xFFFF ? 0xFFFF : read->badLines);
+        read->failures.push_back(file.name + ": " + Count(read->badLines, "line", "lines") +
+                                 " not read");
     }
     if (handler == TakeSweepLine) {
         ++read->facts.sweeps.files;
@@ -459,7 +470,8 @@ void KeepSummary(MachineRead* read)
         parts[kPartPlatform] = run.platform;
         std::string iso;
         uint32_t day = 0;
-        parts[kPartLastRun] = ParseLogDate(run.dateTime, &iso, &day) ? iso : std::string(run.dateTime);
+        parts[kPartLastRun] =
+            ParseLogDate(run.dateTime, &iso, &day) ? iso : std::string(run.dateTime);
         parts[kPartFound] = FoundText(run);
         AppendFailureTexts(run, &failures);
     }
@@ -469,8 +481,10 @@ void KeepSummary(MachineRead* read)
             parts[kPartPlatform] = launcher.platform.substr(0, kPlatformSize);
         }
         parts[kPartLastRun] = launcher.started.substr(0, kDateTimeSize);
-        if (launcher.outcome == RunOutcome::kIncomplete || launcher.outcome == RunOutcome::kFailed) {
-            std::string text = "unattended run " + parts[kPartLastRun] + ": " + OutcomeName(launcher.outcome);
+        if (launcher.outcome == RunOutcome::kIncomplete ||
+            launcher.outcome == RunOutcome::kFailed) {
+            std::string text =
+                "unattended run " + parts[kPartLastRun] + ": " + OutcomeName(launcher.outcome);
             if (launcher.hasExitCode) {
                 text += " (exit code " + std::to_string(launcher.exitCode) + ")";
             }
@@ -479,7 +493,8 @@ void KeepSummary(MachineRead* read)
     }
     const SweepTally& sweeps = facts.sweeps;
     if (sweeps.leftInPlace > 0) {
-        failures.push_back(Count(sweeps.leftInPlace, "dormant copy", "dormant copies") + " left in place");
+        failures.push_back(Count(sweeps.leftInPlace, "dormant copy", "dormant copies") +
+                           " left in place");
     }
     if (sweeps.errors > 0) {
         failures.push_back(Count(sweeps.errors, "path", "paths") + " the sweep could not read");
@@ -532,8 +547,9 @@ void ReadMachine(Report* report, const std::string& name,
                     transcripts.push_back(&file);
                 }
             }
-            std::stable_sort(transcripts.begin(), transcripts.end(),
-                             [](const MachineFile* a, const MachineFile* b) { return a->name < b->name; });
+            std::stable_sort(
+                transcripts.begin(), transcripts.end(),
+                [](const MachineFile* a, const MachineFile* b) { return a->name < b->name; });
             uint8_t standing = 0;
             for (const MachineFile* file : transcripts) {
                 standing = ReadRunsFile(read, *file, standing);

@@ -224,7 +224,8 @@ struct Report {
 
 // A bad input: one line on standard error and in report.html. `unreadable`: it could not be
 // read at all (the exit code is then 2).
-void NoteProblem(Report* report, const std::string& where, const std::string& what, bool unreadable);
+void NoteProblem(Report* report, const std::string& where, const std::string& what,
+                 bool unreadable);
 
 // The machines in the order of the report: the ones that need a person first, then by name.
 std::vector<uint32_t> MachineOrder(const Report& report);

@@ -36,14 +36,15 @@ bool FinishOutFile(OutFile* file)
 {
     int32_t error = FinishOut(file);
     if (error != 0) {
-        Say(2, "purgekit-report: " + file->path + ": cannot be written: " + ErrorText(error) + "\n");
+        Say(2,
+            "purgekit-report: " + file->path + ": cannot be written: " + ErrorText(error) + "\n");
     }
     return error == 0;
 }
 
 // Lists the results folders' machine folders into *machines (by name, then by folder).
-void ListMachines(Report* report, const std::vector<TreeFolder>& folders, const std::vector<bool>& open,
-                  std::vector<MachineEntry>* machines)
+void ListMachines(Report* report, const std::vector<TreeFolder>& folders,
+                  const std::vector<bool>& open, std::vector<MachineEntry>* machines)
 {
     for (uint32_t index = 0; index < folders.size(); ++index) {
         if (!open[index]) {
@@ -52,7 +53,8 @@ void ListMachines(Report* report, const std::vector<TreeFolder>& folders, const 
         std::vector<TreeEntry> entries;
         int32_t error = 0;
         if (ListTreeFolder(folders[index], &entries, &error) != kTreeOk) {
-            NoteProblem(report, folders[index].path, "could not be read to its end: " + ErrorText(error), true);
+            NoteProblem(report, folders[index].path,
+                        "could not be read to its end: " + ErrorText(error), true);
         }
         for (TreeEntry& entry : entries) {
             switch (entry.kind) {
@@ -78,8 +80,8 @@ std::string SummaryLines(const Report& report)
     const ReportTotals& totals = report.totals;
     std::string text = "purgekit-report: " + std::to_string(report.machines.size()) + " machines:";
     for (uint32_t status = 0; status < kStatusCount; ++status) {
-        text += std::string(status == 0 ? " " : ", ") + std::to_string(totals.byStatus[status]) + " " +
-                StatusName(static_cast<MachineStatus>(status));
+        text += std::string(status == 0 ? " " : ", ") + std::to_string(totals.byStatus[status]) +
+                " " + StatusName(static_cast<MachineStatus>(status));
     }
     text += "\n  runs of the cleaner: " + std::to_string(totals.runs) +
             ", unattended runs recorded: " + std::to_string(totals.launches) +
@@ -101,11 +103,13 @@ int MakeReport(Report* report)
 {
     const ReportOptions& options = *report->options;
     int32_t error = 0;
-    int32_t status = PrepareOutFolder(options.outFolder, options.resultsFolders, &report->outFolder, &error);
+    int32_t status =
+        PrepareOutFolder(options.outFolder, options.resultsFolders, &report->outFolder, &error);
     if (status == kOutInsideResults) {
-        Say(2, "purgekit-report: the output folder " + options.outFolder + " is the results folder " +
-                   options.resultsFolders[static_cast<size_t>(error) % options.resultsFolders.size()] +
-                   " or lies inside it: nothing is ever written into a results folder\n");
+        Say(2,
+            "purgekit-report: the output folder " + options.outFolder + " is the results folder " +
+                options.resultsFolders[static_cast<size_t>(error) % options.resultsFolders.size()] +
+                " or lies inside it: nothing is ever written into a results folder\n");
         return kExitError;
     }
     if (status != kTreeOk) {
@@ -116,8 +120,8 @@ int MakeReport(Report* report)
     OutFile html{-1, std::string(), std::string(), 0};
     OutFile csv{-1, std::string(), std::string(), 0};
     if (!OpenOut(report, "runs.jsonl", &report->runsOut) ||
-        !OpenOut(report, "findings.jsonl", &report->findingsOut) || !OpenOut(report, "hosts.csv", &csv) ||
-        !OpenOut(report, "report.html", &html)) {
+        !OpenOut(report, "findings.jsonl", &report->findingsOut) ||
+        !OpenOut(report, "hosts.csv", &csv) || !OpenOut(report, "report.html", &html)) {
         FinishOut(&report->runsOut);
         FinishOut(&report->findingsOut);
         FinishOut(&csv);
@@ -131,7 +135,8 @@ int MakeReport(Report* report)
         if (status == kTreeNotFolder) {
             NoteProblem(report, options.resultsFolders[index], "not a folder: not read", true);
         } else if (status != kTreeOk) {
-            NoteProblem(report, options.resultsFolders[index], "could not be read: " + ErrorText(error), true);
+            NoteProblem(report, options.resultsFolders[index],
+                        "could not be read: " + ErrorText(error), true);
         }
     }
     std::vector<MachineEntry> machines;

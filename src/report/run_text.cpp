@@ -122,7 +122,9 @@ std::string JoinBounded(const std::vector<std::string>& texts, size_t limit)
     }
     size_t keep = limit - (sizeof(kEllipsis) - 1);
     // Cut before a character, not inside one (at most three continuation bytes back).
-    for (int back = 0; back < 3 && keep > 0 && (static_cast<unsigned char>(joined[keep]) & 0xC0) == 0x80; ++back) {
+    for (int back = 0;
+         back < 3 && keep > 0 && (static_cast<unsigned char>(joined[keep]) & 0xC0) == 0x80;
+         ++back) {
         --keep;
     }
     joined.resize(keep);

@@ -99,7 +99,8 @@ int32_t PrepareOutFolder(const std::string& out, const std::vector<std::string>&
         struct stat status;
         if (stat(above.c_str(), &status) == 0) {
             for (size_t index = 0; index < identities.size(); ++index) {
-                if (identities[index].device == status.st_dev && identities[index].inode == status.st_ino) {
+                if (identities[index].device == status.st_dev &&
+                    identities[index].inode == status.st_ino) {
                     *error = static_cast<int32_t>(owners[index]);
                     return kOutInsideResults;
                 }
@@ -131,7 +132,8 @@ int32_t CreateOutFile(const std::string& folder, const char* name, OutFile* file
     file->path = JoinPath(folder, name);
     file->buffer.clear();
     file->error = 0;
-    int descriptor = open(file->path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    int descriptor =
+        open(file->path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (descriptor < 0) {
         *error = errno;
         file->handle = -1;

@@ -16,8 +16,9 @@ struct Identity {
 // The identity of an existing folder (or file). RETURNS false when it cannot be opened.
 bool IdentityOf(const std::wstring& path, Identity* identity)
 {
-    HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -35,7 +36,8 @@ size_t RootLength(const std::wstring& path)
 {
     if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
         size_t server = path.find(L'\\', 8);
-        size_t share = server == std::wstring::npos ? std::wstring::npos : path.find(L'\\', server + 1);
+        size_t share =
+            server == std::wstring::npos ? std::wstring::npos : path.find(L'\\', server + 1);
         return share == std::wstring::npos ? path.size() : share + 1;
     }
     return path.size() < 7 ? path.size() : 7;
@@ -98,7 +100,8 @@ int32_t PrepareOutFolder(const std::string& out, const std::vector<std::string>&
             DWORD attributes = GetFileAttributesW(made.c_str());
             if (last != ERROR_ALREADY_EXISTS || attributes == INVALID_FILE_ATTRIBUTES ||
                 (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-                *error = static_cast<int32_t>(last == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : last);
+                *error =
+                    static_cast<int32_t>(last == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : last);
                 return kTreeSystem;
             }
         }
@@ -119,9 +122,10 @@ int32_t CreateOutFile(const std::string& folder, const char* name, OutFile* file
     file->error = 0;
     file->handle = -1;
     std::wstring wide = ExtendedPath(file->path);
-    HANDLE handle = wide.empty() ? INVALID_HANDLE_VALUE
-                                 : CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = wide.empty()
+                        ? INVALID_HANDLE_VALUE
+                        : CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         *error = wide.empty() ? ERROR_INVALID_NAME : static_cast<int32_t>(GetLastError());
         return kTreeSystem;
@@ -164,7 +168,8 @@ std::string UtcNowText()
 {
     SYSTEMTIME now = {};
     GetSystemTime(&now);
-    const unsigned values[] = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+    const unsigned values[] = {now.wYear, now.wMonth,  now.wDay,
+                               now.wHour, now.wMinute, now.wSecond};
     const char separators[] = {'-', '-', 'T', ':', ':', 'Z'};
     std::string text;
     for (size_t index = 0; index < 6; ++index) {

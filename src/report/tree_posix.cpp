@@ -60,7 +60,8 @@ int32_t OpenTreeFolder(const TreeFolder& parent, const std::string& name, TreeFo
         *error = errno;
         if (errno == ELOOP || errno == ENOTDIR) {
             struct stat status;
-            if (fstatat(static_cast<int>(parent.handle), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (fstatat(static_cast<int>(parent.handle), name.c_str(), &status,
+                        AT_SYMLINK_NOFOLLOW) == 0) {
                 return S_ISLNK(status.st_mode) ? kTreeLink : kTreeNotFolder;
             }
         }
@@ -126,7 +127,8 @@ int32_t ListTreeFolder(const TreeFolder& folder, std::vector<TreeEntry>* entries
     return status;
 }
 
-int32_t OpenTreeFile(const TreeFolder& folder, const std::string& name, TreeFile* file, int32_t* error)
+int32_t OpenTreeFile(const TreeFolder& folder, const std::string& name, TreeFile* file,
+                     int32_t* error)
 {
     file->handle = -1;
     // O_NONBLOCK: a FIFO put there since it was listed is not waited on (and not read).

@@ -80,7 +80,8 @@ int32_t ListTreeFolder(const TreeFolder& folder, std::vector<TreeEntry>* entries
     for (;;) {
         const wchar_t* name = entry.cFileName;
         if (!(name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0')))) {
-            entries->push_back(TreeEntry{WideToUtf8(name, wcslen(name)), KindOfAttributes(entry.dwFileAttributes)});
+            entries->push_back(TreeEntry{WideToUtf8(name, wcslen(name)),
+                                         KindOfAttributes(entry.dwFileAttributes)});
         }
         if (!FindNextFileW(find, &entry)) {
             DWORD last = GetLastError();
@@ -95,7 +96,8 @@ int32_t ListTreeFolder(const TreeFolder& folder, std::vector<TreeEntry>* entries
     return status;
 }
 
-int32_t OpenTreeFile(const TreeFolder& folder, const std::string& name, TreeFile* file, int32_t* error)
+int32_t OpenTreeFile(const TreeFolder& folder, const std::string& name, TreeFile* file,
+                     int32_t* error)
 {
     file->handle = -1;
     std::wstring wide = ExtendedPath(JoinPath(folder.path, name));
@@ -103,10 +105,9 @@ int32_t OpenTreeFile(const TreeFolder& folder, const std::string& name, TreeFile
         *error = ERROR_INVALID_NAME;
         return kTreeSystem;
     }
-    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN,
-                                nullptr);
+    HANDLE handle = CreateFileW(
+        wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         *error = static_cast<int32_t>(GetLastError());
         return kTreeSystem;

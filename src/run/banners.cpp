@@ -8,7 +8,8 @@
 
 namespace {
 
-const char* const kIntroHead = "\n +===========================================================================+\n";
+const char* const kIntroHead =
+    "\n +===========================================================================+\n";
 // The version line: the head, the version as "%2.2f" writes it, the tail.
 const char* const kIntroVersionHead = " |                             PURGEKIT Version ";
 const char* const kIntroVersionTail = "                         |\n";

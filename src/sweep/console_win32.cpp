@@ -62,7 +62,8 @@ FILE* OpenListFile(const std::string& name, int32_t* error)
     }
     FILE* file = _wfopen(wide.c_str(), L"rb");
     if (file == nullptr) {
-        *error = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ERROR_DIRECTORY : ERROR_ACCESS_DENIED;
+        *error =
+            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ERROR_DIRECTORY : ERROR_ACCESS_DENIED;
     }
     return file;
 }
@@ -74,7 +75,9 @@ int32_t ReadListChunk(FILE* list, char* into, size_t size, size_t* got)
     if (!ReadFile(handle, into, static_cast<DWORD>(size), &read, nullptr)) {
         DWORD error = GetLastError();
         *got = 0;
-        return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : static_cast<int32_t>(error);
+        return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF
+                   ? 0
+                   : static_cast<int32_t>(error);
     }
     *got = read;
     return 0;

@@ -63,8 +63,9 @@ bool SameFile(const struct stat& status, const FileIdentity& identity, bool chan
 {
     FileIdentity now;
     IdentityOf(status, &now);
-    return S_ISREG(status.st_mode) && now.device == identity.device && now.index == identity.index &&
-           now.size == identity.size && (!changeToo || now.changed == identity.changed);
+    return S_ISREG(status.st_mode) && now.device == identity.device &&
+           now.index == identity.index && now.size == identity.size &&
+           (!changeToo || now.changed == identity.changed);
 }
 
 int32_t OpenParentWithoutLinks(const std::string& path, int* folder, std::string* name)
@@ -88,7 +89,8 @@ int32_t OpenParentWithoutLinks(const std::string& path, int* folder, std::string
     return 0;
 }
 
-int32_t RenameNoReplace(int fromFolder, const std::string& from, int toFolder, const std::string& to)
+int32_t RenameNoReplace(int fromFolder, const std::string& from, int toFolder,
+                        const std::string& to)
 {
     if (renameat2(fromFolder, from.c_str(), toFolder, to.c_str(), RENAME_NOREPLACE) == 0) {
         return 0;

@@ -23,7 +23,8 @@ int32_t OpenParentWithoutLinks(const std::string& path, int* folder, std::string
 
 // renameat2 with RENAME_NOREPLACE; where the file system lacks the flag, a new link and the
 // old one removed (a new link cannot replace anything either). RETURNS 0 or errno.
-int32_t RenameNoReplace(int fromFolder, const std::string& from, int toFolder, const std::string& to);
+int32_t RenameNoReplace(int fromFolder, const std::string& from, int toFolder,
+                        const std::string& to);
 
 // Deletes `name` in `folder` only when it is the scanned file: the entry is first renamed to
 // a private name in the same folder (a claim: nobody can swap what that name holds without

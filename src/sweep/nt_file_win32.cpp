@@ -34,9 +34,11 @@ const NativeCalls& Native()
             bound.createFile = LookUpEntryPoint<NtCreateFileFunction>(library, "NtCreateFile");
             bound.setInformation =
                 LookUpEntryPoint<NtSetInformationFileFunction>(library, "NtSetInformationFile");
-            bound.errorOf = LookUpEntryPoint<RtlNtStatusToDosErrorFunction>(library, "RtlNtStatusToDosError");
+            bound.errorOf =
+                LookUpEntryPoint<RtlNtStatusToDosErrorFunction>(library, "RtlNtStatusToDosError");
         }
-        if (bound.createFile == nullptr || bound.setInformation == nullptr || bound.errorOf == nullptr) {
+        if (bound.createFile == nullptr || bound.setInformation == nullptr ||
+            bound.errorOf == nullptr) {
             bound = NativeCalls();
         }
         return bound;
@@ -96,10 +98,9 @@ DWORD CreateRelativeFile(HANDLE folder, const std::wstring& name, ACCESS_MASK ac
     InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
     IO_STATUS_BLOCK status = {};
     HANDLE opened = INVALID_HANDLE_VALUE;
-    NTSTATUS result = Native().createFile(&opened, access | SYNCHRONIZE, &attributes, &status, nullptr,
-                                          FILE_ATTRIBUTE_NORMAL, share, disposition,
-                                          options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT,
-                                          nullptr, 0);
+    NTSTATUS result = Native().createFile(
+        &opened, access | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+        disposition, options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
     if (result < 0) {
         return ErrorOf(result);
     }
@@ -122,7 +123,8 @@ DWORD RenameOpenFile(HANDLE file, HANDLE folder, const std::wstring& name)
     rename->RootDirectory = folder;
     rename->FileNameLength = static_cast<ULONG>(bytes);
     std::memcpy(rename->FileName, name.data(), bytes);
-    return ErrorOf(SetInformation(file, rename, static_cast<ULONG>(buffer.size()), FileRenameInformation));
+    return ErrorOf(
+        SetInformation(file, rename, static_cast<ULONG>(buffer.size()), FileRenameInformation));
 }
 
 DWORD DeleteOpenFile(HANDLE file)
@@ -131,7 +133,8 @@ DWORD DeleteOpenFile(HANDLE file)
         return ERROR_CALL_NOT_IMPLEMENTED;
     }
     DispositionInformation disposition = {TRUE};
-    NTSTATUS result = SetInformation(file, &disposition, sizeof(disposition), FileDispositionInformation);
+    NTSTATUS result =
+        SetInformation(file, &disposition, sizeof(disposition), FileDispositionInformation);
     BY_HANDLE_FILE_INFORMATION information = {};
     if (result != kStatusCannotDelete || !GetFileInformationByHandle(file, &information) ||
         (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) == 0) {
@@ -141,7 +144,8 @@ DWORD DeleteOpenFile(HANDLE file)
     const DWORD attributes = information.dwFileAttributes;
     result = SetAttributes(file, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     if (result >= 0) {
-        result = SetInformation(file, &disposition, sizeof(disposition), FileDispositionInformation);
+        result =
+            SetInformation(file, &disposition, sizeof(disposition), FileDispositionInformation);
         if (result < 0) {
             SetAttributes(file, attributes);
         }

@@ -60,7 +60,8 @@ int32_t ReadQuarantineFile(QuarantineFile file, uint64_t offset, char* into, uin
 {
     *got = 0;
     while (*got < size) {
-        ssize_t read = pread(Descriptor(file), into + *got, size - *got, static_cast<off_t>(offset + *got));
+        ssize_t read =
+            pread(Descriptor(file), into + *got, size - *got, static_cast<off_t>(offset + *got));
         if (read < 0 && errno == EINTR) {
             continue;
         }

@@ -27,7 +27,8 @@ bool IsPlainFile(HANDLE file)
 {
     BY_HANDLE_FILE_INFORMATION information = {};
     return GetFileInformationByHandle(file, &information) &&
-           (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+           (information.dwFileAttributes &
+            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
 }  // namespace
@@ -162,8 +163,8 @@ int32_t DeleteInQuarantine(SweepContext* context, const std::string& name)
 {
     HANDLE file = INVALID_HANDLE_VALUE;
     DWORD error = CreateRelativeFile(Folder(context), Utf8ToWide(name),
-                                     DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0, FILE_OPEN,
-                                     FILE_NON_DIRECTORY_FILE, &file);
+                                     DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0,
+                                     FILE_OPEN, FILE_NON_DIRECTORY_FILE, &file);
     if (error == 0) {
         error = DeleteOpenFile(file);
         CloseHandle(file);

@@ -120,7 +120,8 @@ int32_t ReachScannedFile(const FileOutcome& outcome, int* folder, std::string* n
 // Puts a file the sweep renamed into the quarantine back into its folder: under its name, or
 // where that is taken meanwhile, under a private name beside it; where its folder is gone, it
 // is kept in the quarantine under a name that is no quarantined file's.
-void PutBack(SweepContext* context, const std::string& quarantined, int folder, const std::string& name)
+void PutBack(SweepContext* context, const std::string& quarantined, int folder,
+             const std::string& name)
 {
     if (RenameNoReplace(Folder(context), quarantined, folder, name) == 0) {
         return;
@@ -203,8 +204,9 @@ int32_t CopyToTemporary(SweepContext* context, int source, const FileIdentity& i
     if (error == 0) {
         error = FlushQuarantineFile(target);
     }
-    if (error == 0 && (fstat(descriptor, &status) != 0 ||
-                       static_cast<uint64_t>(status.st_size) != copied || copied != identity.size)) {
+    if (error == 0 &&
+        (fstat(descriptor, &status) != 0 || static_cast<uint64_t>(status.st_size) != copied ||
+         copied != identity.size)) {
         error = EIO;   // the copy is not the whole file as it was scanned
     }
     if (error == 0 && (fstat(source, &status) != 0 || !SameFile(status, identity, true))) {

@@ -89,7 +89,8 @@ std::string HostLabel(const std::string& name)
         if (c >= 'A' && c <= 'Z') {
             c = static_cast<char>(c - 'A' + 'a');
         }
-        bool kept = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+        bool kept =
+            (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
         label.push_back(kept ? c : '_');
     }
     return label.empty() ? "unknown" : label;
@@ -119,7 +120,8 @@ bool IsQuarantineName(const std::string& name)
     }
     for (size_t at = stamp + 1; at < name.size() - 4; ++at) {
         char c = name[at];
-        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-')) {
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
+              c == '-')) {
             return false;
         }
     }

@@ -48,8 +48,8 @@ bool SameFile(HANDLE file, const FileIdentity& identity, bool follow)
            information.dwVolumeSerialNumber == identity.device &&
            Join(information.nFileIndexHigh, information.nFileIndexLow) == identity.index &&
            Join(information.nFileSizeHigh, information.nFileSizeLow) == identity.size &&
-           Join(information.ftLastWriteTime.dwHighDateTime, information.ftLastWriteTime.dwLowDateTime) ==
-               identity.changed;
+           Join(information.ftLastWriteTime.dwHighDateTime,
+                information.ftLastWriteTime.dwLowDateTime) == identity.changed;
 }
 
 // The found file opened for its action: DELETE (and reading, and its attributes), shared
@@ -59,9 +59,10 @@ int32_t OpenScannedFile(const FileOutcome& outcome, HANDLE* file)
 {
     std::wstring wide = ExtendedPath(outcome.path, outcome.rootLength);   // as the scan opened it
     DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (outcome.follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    HANDLE opened = wide.empty() ? INVALID_HANDLE_VALUE
-                                 : CreateFileW(wide.c_str(), DELETE | GENERIC_READ | FILE_WRITE_ATTRIBUTES,
-                                               FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr);
+    HANDLE opened = wide.empty()
+                        ? INVALID_HANDLE_VALUE
+                        : CreateFileW(wide.c_str(), DELETE | GENERIC_READ | FILE_WRITE_ATTRIBUTES,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr);
     if (opened == INVALID_HANDLE_VALUE) {
         return wide.empty() ? ERROR_INVALID_NAME : static_cast<int32_t>(GetLastError());
     }
@@ -86,7 +87,8 @@ bool NameTaken(SweepContext* context, const std::string& name, DWORD* error)
 {
     HANDLE file = INVALID_HANDLE_VALUE;
     *error = CreateRelativeFile(Folder(context), Utf8ToWide(name), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0, &file);
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                                0, &file);
     if (*error == 0) {
         CloseHandle(file);
         return true;
@@ -115,13 +117,14 @@ int32_t FreshName(SweepContext* context, std::time_t now, std::string* name)
 // exclusively: never through a link put at its name), flushed; the copy must hold as many
 // bytes as the file had when scanned. RETURNS 0 with *copy open (to be renamed), or the
 // error (the temporary deleted).
-int32_t CopyToTemporary(SweepContext* context, HANDLE source, const FileIdentity& identity, HANDLE* copy)
+int32_t CopyToTemporary(SweepContext* context, HANDLE source, const FileIdentity& identity,
+                        HANDLE* copy)
 {
     int32_t error = kQuarantineNameTaken;
     QuarantineFile target = kNoQuarantineFile;
     for (uint32_t tries = 0; tries < kMaxNameTries && error == kQuarantineNameTaken; ++tries) {
-        error = OpenInQuarantine(context, NextWorkName(context, kCopySuffix), QuarantineOpen::kCreateNew,
-                                 &target);
+        error = OpenInQuarantine(context, NextWorkName(context, kCopySuffix),
+                                 QuarantineOpen::kCreateNew, &target);
     }
     if (error != 0) {
         return error;
@@ -145,7 +148,8 @@ int32_t CopyToTemporary(SweepContext* context, HANDLE source, const FileIdentity
     if (error == 0) {
         error = FlushQuarantineFile(target);
     }
-    if (error == 0 && (QuarantineFileSize(target, &size) != 0 || size != copied || copied != identity.size)) {
+    if (error == 0 &&
+        (QuarantineFileSize(target, &size) != 0 || size != copied || copied != identity.size)) {
         error = ERROR_WRITE_FAULT;   // the copy is not the whole file as it was scanned
     }
     if (error != 0) {
@@ -191,8 +195,9 @@ int32_t MoveScannedFile(SweepContext* context, const FileOutcome& outcome, HANDL
         error = AppendManifest(context, line);
         if (error != 0) {
             // Not recorded, so not kept: the copy deleted, a renamed file put back.
-            std::wstring place = outcome.ownPath.empty() ? ExtendedPath(outcome.path, outcome.rootLength)
-                                                         : ExtendedPath(outcome.ownPath);
+            std::wstring place = outcome.ownPath.empty()
+                                     ? ExtendedPath(outcome.path, outcome.rootLength)
+                                     : ExtendedPath(outcome.ownPath);
             if (copied ? DeleteInQuarantine(context, final) != 0
                        : RenameOpenFile(file, nullptr, NativePath(place)) != 0) {
                 return error;   // the record stays, for the next run to write the line
@@ -243,7 +248,8 @@ WorkOwner ThisProcess()
     WorkOwner self;
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
-    self.host = HostLabel(GetComputerNameW(name, &length) ? WideToUtf8(name, length) : std::string());
+    self.host =
+        HostLabel(GetComputerNameW(name, &length) ? WideToUtf8(name, length) : std::string());
     self.processId = GetCurrentProcessId();
     return self;
 }
@@ -266,12 +272,13 @@ int32_t PrepareQuarantine(SweepContext* context)
         return static_cast<int32_t>(GetLastError());
     }
     BY_HANDLE_FILE_INFORMATION information = {};
-    int32_t error = !GetFileInformationByHandle(folder, &information) ? static_cast<int32_t>(GetLastError())
-                    // (Wine shows a link by the path's attributes only)
-                    : ((information.dwFileAttributes | attributes) & FILE_ATTRIBUTE_REPARSE_POINT) != 0
-                        ? kErrorQuarantineLink
-                    : (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ? ERROR_DIRECTORY
-                    : 0;
+    int32_t error =
+        !GetFileInformationByHandle(folder, &information) ? static_cast<int32_t>(GetLastError())
+        // (Wine shows a link by the path's attributes only)
+        : ((information.dwFileAttributes | attributes) & FILE_ATTRIBUTE_REPARSE_POINT) != 0
+            ? kErrorQuarantineLink
+        : (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ? ERROR_DIRECTORY
+                                                                         : 0;
     if (error != 0) {
         CloseHandle(folder);
         return error;

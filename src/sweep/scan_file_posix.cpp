@@ -24,7 +24,8 @@ namespace {
 
 // The full path of the open file without links, as the kernel names it (the file found
 // through a link: the linked file). RETURNS 0 with *path, or the error.
-int32_t OwnPath(int descriptor, const struct stat& status, const std::string& found, std::string* path)
+int32_t OwnPath(int descriptor, const struct stat& status, const std::string& found,
+                std::string* path)
 {
     if (status.st_nlink == 0) {
         return ENOENT;   // deleted since it was opened

@@ -89,10 +89,11 @@ void ScanFile(SweepContext* context, const WorkItem& item, uint8_t* buffer, File
 {
     std::wstring wide = ExtendedPath(item.path, item.rootLength);
     DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | (item.follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    HANDLE handle = wide.empty() ? INVALID_HANDLE_VALUE
-                                 : CreateFileW(wide.c_str(), GENERIC_READ,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                               nullptr, OPEN_EXISTING, flags, nullptr);
+    HANDLE handle = wide.empty()
+                        ? INVALID_HANDLE_VALUE
+                        : CreateFileW(wide.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         outcome->error = wide.empty() ? ERROR_INVALID_NAME : static_cast<int32_t>(GetLastError());
         return;
@@ -103,7 +104,8 @@ void ScanFile(SweepContext* context, const WorkItem& item, uint8_t* buffer, File
     } else if (!GetFileInformationByHandle(handle, &information)) {
         outcome->error = static_cast<int32_t>(GetLastError());
     } else if ((information.dwFileAttributes &
-                (FILE_ATTRIBUTE_DIRECTORY | (item.follow ? 0 : FILE_ATTRIBUTE_REPARSE_POINT))) == 0) {
+                (FILE_ATTRIBUTE_DIRECTORY | (item.follow ? 0 : FILE_ATTRIBUTE_REPARSE_POINT))) ==
+               0) {
         uint64_t size =
             (static_cast<uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
         outcome->follow = item.follow;

@@ -143,7 +143,8 @@ void SubmitFile(SweepContext* context, WorkItem&& item)
     context->batch.push_back(std::move(item));
     // Full batches, and none held back long while the walk is slow (a share, a trickling list).
     if (context->batch.size() >= kBatchSize ||
-        std::chrono::steady_clock::now() - context->lastFlush > std::chrono::milliseconds(kBatchHoldMs)) {
+        std::chrono::steady_clock::now() - context->lastFlush >
+            std::chrono::milliseconds(kBatchHoldMs)) {
         FlushBatch(context);
     }
 }

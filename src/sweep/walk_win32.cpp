@@ -36,8 +36,9 @@ void ChooseListing(Walk* walk)
 {
     OSVERSIONINFOW version = {};
     version.dwOSVersionInfoSize = sizeof(version);
-    bool seven = GetVersionExW(&version) &&
-                 (version.dwMajorVersion > 6 || (version.dwMajorVersion == 6 && version.dwMinorVersion >= 1));
+    bool seven =
+        GetVersionExW(&version) && (version.dwMajorVersion > 6 ||
+                                    (version.dwMajorVersion == 6 && version.dwMinorVersion >= 1));
     walk->listLevel = seven ? FindExInfoBasic : FindExInfoStandard;
     walk->listFlags = seven ? FIND_FIRST_EX_LARGE_FETCH : 0;
 }
@@ -64,8 +65,9 @@ void TakeFile(SweepContext* context, WorkItem&& item, DWORD attributes)
 // The volume and file index of a folder. RETURNS false when it cannot be opened.
 bool FolderIdentity(const std::wstring& path, DWORD* volume, uint64_t* index, DWORD* error)
 {
-    HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         *error = GetLastError();
         return false;
@@ -130,7 +132,8 @@ void EnterFolder(Walk* walk)
                                   FindExSearchNameMatch, nullptr, walk->listFlags);
     if (frame.find == INVALID_HANDLE_VALUE) {
         DWORD last = GetLastError();
-        if (last != ERROR_FILE_NOT_FOUND) {   // an empty folder has not even "." on some file systems
+        if (last !=
+            ERROR_FILE_NOT_FOUND) {   // an empty folder has not even "." on some file systems
             ReportPathError(walk->context, walk->path, static_cast<int32_t>(last));
         }
         return;
@@ -213,7 +216,8 @@ void WalkFolder(SweepContext* context, const std::string& root)
         walk.path.resize(top.pathLength);
         // No separator after a bare drive ("C:" is that drive's current folder, "C:x" in it).
         bool bareDrive = walk.path.size() == 2 && walk.path[1] == ':';
-        if (!bareDrive && !walk.path.empty() && walk.path.back() != '\\' && walk.path.back() != '/') {
+        if (!bareDrive && !walk.path.empty() && walk.path.back() != '\\' &&
+            walk.path.back() != '/') {
             walk.path.push_back('\\');
         }
         walk.path += WideToUtf8(entry.cFileName, wcslen(entry.cFileName));
@@ -230,7 +234,8 @@ void WalkPath(SweepContext* context, const std::string& given)
 {
     std::string path = given;
     // "C:\dir\" is "C:\dir"; a drive's root ("C:\", "\\.\Z:\", "\\?\C:\") stays.
-    while (path.size() > 1 && (path.back() == '\\' || path.back() == '/') && path[path.size() - 2] != ':') {
+    while (path.size() > 1 && (path.back() == '\\' || path.back() == '/') &&
+           path[path.size() - 2] != ':') {
         path.pop_back();
     }
     if (IsExcluded(*context->options, path)) {

@@ -13,9 +13,15 @@ std::wstring Utf8ToWide(const std::string& text)
     const size_t size = text.size();
     for (size_t at = 0; at < size;) {
         unsigned char lead = bytes[at];
-        size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                      : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
-        uint32_t code = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        size_t length = lead < 0x80                    ? 1
+                        : lead >= 0xC2 && lead <= 0xDF ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
+        uint32_t code = length == 1   ? lead
+                        : length == 2 ? lead & 0x1F
+                        : length == 3 ? lead & 0x0F
+                                      : lead & 0x07;
         bool valid = length != 0 && length <= size - at;
         for (size_t index = 1; valid && index < length; ++index) {
             valid = (bytes[at + index] & 0xC0) == 0x80;
@@ -47,7 +53,8 @@ std::string WideToUtf8(const wchar_t* text, size_t length)
     for (size_t at = 0; at < length; ++at) {
         uint32_t code = static_cast<uint16_t>(text[at]);
         if (code >= 0xD800 && code <= 0xDBFF && at + 1 < length &&
-            static_cast<uint16_t>(text[at + 1]) >= 0xDC00 && static_cast<uint16_t>(text[at + 1]) <= 0xDFFF) {
+            static_cast<uint16_t>(text[at + 1]) >= 0xDC00 &&
+            static_cast<uint16_t>(text[at + 1]) <= 0xDFFF) {
             code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<uint16_t>(text[++at]) - 0xDC00);
         }
         if (code < 0x80) {
@@ -85,7 +92,8 @@ std::wstring Absolute(const std::wstring& wide)
         return std::wstring();
     }
     std::vector<wchar_t> full(needed + 1, L'\0');
-    DWORD length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    DWORD length =
+        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (length == 0 || length >= full.size()) {
         return std::wstring();
     }
@@ -168,7 +176,8 @@ std::wstring ExtendedPath(const std::string& path)
     if (kept == wide.size()) {
         return Absolute(wide);
     }
-    return Joined(Absolute(kept == 0 ? std::wstring(L".") : wide.substr(0, kept)), wide.substr(kept));
+    return Joined(Absolute(kept == 0 ? std::wstring(L".") : wide.substr(0, kept)),
+                  wide.substr(kept));
 }
 
 std::wstring ExtendedPath(const std::string& path, size_t rootLength)

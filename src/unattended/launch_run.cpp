@@ -208,15 +208,17 @@ RunVerdict RunCleanerOnce(const LaunchOptions& options, const char* work, const 
     }
     const char* planted = FindPlantedLibrary(folder);
     if (planted != nullptr) {
-        ComposeText(verdict.reason, sizeof(verdict.reason), "refused to start purgekit.exe: its folder holds ",
-                    planted, ", which Windows would load in place of its own library: ");
+        ComposeText(verdict.reason, sizeof(verdict.reason),
+                    "refused to start purgekit.exe: its folder holds ", planted,
+                    ", which Windows would load in place of its own library: ");
         AppendText(verdict.reason, sizeof(verdict.reason), folder);
         AppendText(verdict.reason, sizeof(verdict.reason), planted);
         return verdict;
     }
     DWORD attributes = GetFileAttributesA(cleaner);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        ComposeText(verdict.reason, sizeof(verdict.reason), "purgekit.exe not found: ", cleaner, "");
+        ComposeText(verdict.reason, sizeof(verdict.reason), "purgekit.exe not found: ", cleaner,
+                    "");
         return verdict;
     }
     char launchFailure[kReasonSize];

@@ -135,7 +135,8 @@ TEST(LogReaderTest, TypicalInfectionIsReadStageByStage)
     EXPECT_EQ(second.dropped[3], DroppedOutcome::kDeleteFailed);
     EXPECT_EQ(second.failureCount, 0u);
     std::string log = ScenarioExpectedText("typical-infection-winxp/expected-log.txt");
-    EXPECT_EQ(second.startOffset, static_cast<uint64_t>(log.find("Start :", log.find("Start :") + 1)));
+    EXPECT_EQ(second.startOffset,
+              static_cast<uint64_t>(log.find("Start :", log.find("Start :") + 1)));
 }
 
 TEST(LogReaderTest, CutAndDamagedLogs)

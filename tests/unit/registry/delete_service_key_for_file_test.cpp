@@ -114,7 +114,8 @@ TEST_F(DeleteServiceKeyForFileTest, KeyNamedAfterTheBaseNameIsDeletedWithItsSubk
         CreateKey(HKEY_LOCAL_MACHINE, kServices + "\\" + c.keyPlanted + "\\Enum\\Deeper");
         PlantWormKey(c.keyPlanted, c.fileName);
         int32_t result = 1;
-        std::string printed = Printed([&] { result = DeleteServiceKeyForFile(c.fileName.c_str()); });
+        std::string printed =
+            Printed([&] { result = DeleteServiceKeyForFile(c.fileName.c_str()); });
         EXPECT_EQ(0, result);
         EXPECT_EQ(kHead + c.nameReported + kTail, printed);
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kServices + "\\" + c.keyPlanted));

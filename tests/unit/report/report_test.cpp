@@ -75,15 +75,17 @@ Machine Read(const std::string& log, const std::vector<std::string>& launcher,
 
 std::string Launch(const char* outcome)
 {
-    return std::string("{\"host\":\"PC\",\"started\":\"2026-12-07T15:30:12Z\",\"outcome\":\"") + outcome +
-           "\",\"exit_code\":1}";
+    return std::string("{\"host\":\"PC\",\"started\":\"2026-12-07T15:30:12Z\",\"outcome\":\"") +
+           outcome + "\",\"exit_code\":1}";
 }
 
 const char kFoundMoved[] =
     "{\"type\":\"found\",\"path\":\"/srv/a.exe\",\"size\":40960,\"variants\":[\"TROJ_VORN.A\"],"
     "\"action\":\"moved\",\"quarantine\":\"q.vir\"}";
-const char kFoundLeft[] = "{\"type\":\"found\",\"path\":\"/srv/b.exe\",\"size\":1,\"variants\":[\"TROJ_VORN.C\"]}";
-const char kSweepError[] = "{\"type\":\"error\",\"path\":\"/srv/private\",\"error\":\"Permission denied\"}";
+const char kFoundLeft[] =
+    "{\"type\":\"found\",\"path\":\"/srv/b.exe\",\"size\":1,\"variants\":[\"TROJ_VORN.C\"]}";
+const char kSweepError[] =
+    "{\"type\":\"error\",\"path\":\"/srv/private\",\"error\":\"Permission denied\"}";
 const char kSummary[] = "{\"type\":\"summary\",\"scanned\":3,\"found\":1,\"errors\":0}";
 
 TEST(ReportTest, StatusOfAMachine)
@@ -104,44 +106,184 @@ TEST(ReportTest, StatusOfAMachine)
         const char* found;
     };
     const Case cases[] = {
-        {"the second run after the reboot found nothing", typical, {}, {}, 0, MachineStatus::kClean, 2, ""},
+        {"the second run after the reboot found nothing",
+         typical,
+         {},
+         {},
+         0,
+         MachineStatus::kClean,
+         2,
+         ""},
         {"the first run found and removed everything",
-         ScenarioExpectedText("typical-infection-winxp/expected-stdout-1.txt"), {}, {}, 0, MachineStatus::kSecondRun, 1,
-         "services KernelSvc, Krn132; TROJ_VORN.A processes 1; start-up values Run\\krn132; inoculated"},
-        {"a dropped file could not be deleted", ScenarioExpectedText("dropped-files/expected-log.txt"), {}, {}, 0,
-         MachineStatus::kAttention, 1, "dropped files krn132.exe, wqk.dll"},
-        {"the 95 family: the worm not ended", ScenarioExpectedText("typical-infection-win95/expected-log.txt"), {}, {}, 0,
-         MachineStatus::kAttention, 1, nullptr},
-        {"cut inside the second run", typical.substr(0, second + 200), {}, {}, 0, MachineStatus::kAttention, 2, ""},
-        {"cut inside a line of the only run", cleaned.substr(0, cleaned.find("found TROJ_VORN.A") + 9), {}, {}, 0,
-         MachineStatus::kAttention, 1, nullptr},
-        {"clean log, the launcher's last run failed", clean, {Launch("clean"), Launch("failed")}, {}, 0,
-         MachineStatus::kAttention, 1, ""},
-        {"clean log, the launcher's last run incomplete", clean, {Launch("incomplete")}, {}, 0,
-         MachineStatus::kAttention, 1, ""},
-        {"the log decides over a launcher's clean", cleaned, {Launch("clean")}, {}, 0,
-         MachineStatus::kSecondRun, 1, "TROJ_VORN.A processes 2"},
-        {"a failed launch, then a clean one", clean, {Launch("failed"), Launch("clean")}, {}, 0,
-         MachineStatus::kClean, 1, ""},
-        {"the launcher alone: cleaned", "", {Launch("cleaned")}, {}, 0, MachineStatus::kSecondRun, 0, nullptr},
-        {"the launcher alone: failed", "", {Launch("failed")}, {}, 0, MachineStatus::kAttention, 0, nullptr},
-        {"a launcher record of another kind is not read", "", {Launch("rebooted")}, {}, 0,
-         MachineStatus::kAttention, 0, nullptr},
-        {"nothing at all", "", {}, {}, 0, MachineStatus::kNoRun, 0, nullptr},
-        {"text that is not the cleaner's", std::string("MZ\x90\0\x03\0\0\0garbage\r\n", 17), {}, {}, 0,
-         MachineStatus::kNoRun, 0, nullptr},
-        {"a sweep that moved what it found", "", {}, {kFoundMoved, kSummary}, 0, MachineStatus::kClean, 0, nullptr},
-        {"a sweep that left a copy in place", "", {}, {kFoundLeft, kSummary}, 0, MachineStatus::kAttention, 0, nullptr},
-        {"a sweep that could not read a path", "", {}, {kSweepError, kSummary}, 0, MachineStatus::kAttention, 0,
+         ScenarioExpectedText("typical-infection-winxp/expected-stdout-1.txt"),
+         {},
+         {},
+         0,
+         MachineStatus::kSecondRun,
+         1,
+         "services KernelSvc, Krn132; TROJ_VORN.A processes 1; start-up values Run\\krn132; "
+         "inoculated"},
+        {"a dropped file could not be deleted",
+         ScenarioExpectedText("dropped-files/expected-log.txt"),
+         {},
+         {},
+         0,
+         MachineStatus::kAttention,
+         1,
+         "dropped files krn132.exe, wqk.dll"},
+        {"the 95 family: the worm not ended",
+         ScenarioExpectedText("typical-infection-win95/expected-log.txt"),
+         {},
+         {},
+         0,
+         MachineStatus::kAttention,
+         1,
          nullptr},
-        {"a sweep without its summary", "", {}, {kFoundMoved}, 0, MachineStatus::kAttention, 0, nullptr},
-        {"two shards of a sweep", "", {}, {kFoundMoved, kSummary, kFoundMoved, kSummary}, 0,
-         MachineStatus::kClean, 0, nullptr},
-        {"a clean machine whose sweep left a copy", clean, {}, {kFoundLeft, kSummary}, 0,
-         MachineStatus::kAttention, 1, ""},
-        {"a clean log, another file unreadable", clean, {}, {}, 1, MachineStatus::kAttention, 1, ""},
-        {"a clean log, a line of runs.jsonl not read", clean, {Launch("clean"), "{\"host\":"}, {}, 0,
-         MachineStatus::kAttention, 1, ""},
+        {"cut inside the second run",
+         typical.substr(0, second + 200),
+         {},
+         {},
+         0,
+         MachineStatus::kAttention,
+         2,
+         ""},
+        {"cut inside a line of the only run",
+         cleaned.substr(0, cleaned.find("found TROJ_VORN.A") + 9),
+         {},
+         {},
+         0,
+         MachineStatus::kAttention,
+         1,
+         nullptr},
+        {"clean log, the launcher's last run failed",
+         clean,
+         {Launch("clean"), Launch("failed")},
+         {},
+         0,
+         MachineStatus::kAttention,
+         1,
+         ""},
+        {"clean log, the launcher's last run incomplete",
+         clean,
+         {Launch("incomplete")},
+         {},
+         0,
+         MachineStatus::kAttention,
+         1,
+         ""},
+        {"the log decides over a launcher's clean",
+         cleaned,
+         {Launch("clean")},
+         {},
+         0,
+         MachineStatus::kSecondRun,
+         1,
+         "TROJ_VORN.A processes 2"},
+        {"a failed launch, then a clean one",
+         clean,
+         {Launch("failed"), Launch("clean")},
+         {},
+         0,
+         MachineStatus::kClean,
+         1,
+         ""},
+        {"the launcher alone: cleaned",
+         "",
+         {Launch("cleaned")},
+         {},
+         0,
+         MachineStatus::kSecondRun,
+         0,
+         nullptr},
+        {"the launcher alone: failed",
+         "",
+         {Launch("failed")},
+         {},
+         0,
+         MachineStatus::kAttention,
+         0,
+         nullptr},
+        {"a launcher record of another kind is not read",
+         "",
+         {Launch("rebooted")},
+         {},
+         0,
+         MachineStatus::kAttention,
+         0,
+         nullptr},
+        {"nothing at all", "", {}, {}, 0, MachineStatus::kNoRun, 0, nullptr},
+        {"text that is not the cleaner's",
+         std::string("MZ\x90\0\x03\0\0\0garbage\r\n", 17),
+         {},
+         {},
+         0,
+         MachineStatus::kNoRun,
+         0,
+         nullptr},
+        {"a sweep that moved what it found",
+         "",
+         {},
+         {kFoundMoved, kSummary},
+         0,
+         MachineStatus::kClean,
+         0,
+         nullptr},
+        {"a sweep that left a copy in place",
+         "",
+         {},
+         {kFoundLeft, kSummary},
+         0,
+         MachineStatus::kAttention,
+         0,
+         nullptr},
+        {"a sweep that could not read a path",
+         "",
+         {},
+         {kSweepError, kSummary},
+         0,
+         MachineStatus::kAttention,
+         0,
+         nullptr},
+        {"a sweep without its summary",
+         "",
+         {},
+         {kFoundMoved},
+         0,
+         MachineStatus::kAttention,
+         0,
+         nullptr},
+        {"two shards of a sweep",
+         "",
+         {},
+         {kFoundMoved, kSummary, kFoundMoved, kSummary},
+         0,
+         MachineStatus::kClean,
+         0,
+         nullptr},
+        {"a clean machine whose sweep left a copy",
+         clean,
+         {},
+         {kFoundLeft, kSummary},
+         0,
+         MachineStatus::kAttention,
+         1,
+         ""},
+        {"a clean log, another file unreadable",
+         clean,
+         {},
+         {},
+         1,
+         MachineStatus::kAttention,
+         1,
+         ""},
+        {"a clean log, a line of runs.jsonl not read",
+         clean,
+         {Launch("clean"), "{\"host\":"},
+         {},
+         0,
+         MachineStatus::kAttention,
+         1,
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -165,7 +307,8 @@ TEST(ReportTest, FailuresOfARun)
     EXPECT_EQ(texts[1], "cut short: the run has no end");
     EXPECT_STREQ(DroppedText(machine.latest, 2), "delete failed");
     // A run after the inoculation: its "delete failed" lines are the blocking folders.
-    Machine typical = Read(ScenarioExpectedText("typical-infection-winxp/expected-log.txt"), {}, {}, 0);
+    Machine typical =
+        Read(ScenarioExpectedText("typical-infection-winxp/expected-log.txt"), {}, {}, 0);
     EXPECT_STREQ(DroppedText(typical.latest, 3), "blocking folder");
 }
 
@@ -180,7 +323,8 @@ TEST(ReportTest, JsonLines)
     std::string deep = "{\"a\":" + std::string(70, '[') + std::string(70, ']') + "}";
     std::string allowed = "{\"a\":" + std::string(63, '[') + std::string(63, ']') + "}";
     const Case cases[] = {
-        {"an object", " {\"a\" : 1 , \"b\":[\"x\",2,{\"c\":null}],\"d\":{\"e\":[true,false]}}\r", kJsonOk, 3},
+        {"an object", " {\"a\" : 1 , \"b\":[\"x\",2,{\"c\":null}],\"d\":{\"e\":[true,false]}}\r",
+         kJsonOk, 3},
         {"empty object", "{}", kJsonOk, 0},
         {"a name twice is kept twice", "{\"a\":1,\"a\":2}", kJsonOk, 2},
         {"numbers", "{\"a\":-0,\"b\":1.5e-3,\"c\":10E+2}", kJsonOk, 3},
@@ -251,8 +395,12 @@ TEST(ReportTest, JsonStringsComeBackAsTheirBytes)
         EXPECT_EQ(members[0].text, c.bytes);
     }
     // Whatever AppendJsonString writes reads back as the same bytes.
-    const std::string samples[] = {std::string("\x00\x01\x7f\x80\xff", 5), "\xed\xa0\x80", "\xc0\xaf",
-                                   "<script>\"x\"</script>", "\xf4\x90\x80\x80", std::string(300, '\xfe')};
+    const std::string samples[] = {std::string("\x00\x01\x7f\x80\xff", 5),
+                                   "\xed\xa0\x80",
+                                   "\xc0\xaf",
+                                   "<script>\"x\"</script>",
+                                   "\xf4\x90\x80\x80",
+                                   std::string(300, '\xfe')};
     for (const std::string& bytes : samples) {
         std::string line = "{\"s\":";
         AppendJsonString(&line, bytes);
@@ -266,9 +414,12 @@ TEST(ReportTest, JsonStringsComeBackAsTheirBytes)
         bool valid;
         int64_t value;
     };
-    const Integer integers[] = {{"9223372036854775807", true, INT64_MAX}, {"-9223372036854775808", true, INT64_MIN},
-                                {"9223372036854775808", false, 0},       {"1e3", false, 0},
-                                {"1.0", false, 0},                       {"-0", true, 0}};
+    const Integer integers[] = {{"9223372036854775807", true, INT64_MAX},
+                                {"-9223372036854775808", true, INT64_MIN},
+                                {"9223372036854775808", false, 0},
+                                {"1e3", false, 0},
+                                {"1.0", false, 0},
+                                {"-0", true, 0}};
     for (const Integer& integer : integers) {
         JsonMember member = {"n", JsonKind::kNumber, integer.text, {}};
         int64_t value = 7;
@@ -293,17 +444,23 @@ TEST(ReportTest, InputLines)
         {"no type", "{\"path\":\"/a\"}", true, false},
         {"an unknown type", "{\"type\":\"clean\"}", true, false},
         {"found without variants", "{\"type\":\"found\",\"path\":\"/a\"}", true, false},
-        {"found, variants not a list", "{\"type\":\"found\",\"path\":\"/a\",\"variants\":\"A\"}", true, false},
-        {"found, a negative size", "{\"type\":\"found\",\"path\":\"/a\",\"variants\":[\"A\"],\"size\":-1}", true, false},
-        {"found, an unknown action", "{\"type\":\"found\",\"path\":\"/a\",\"variants\":[\"A\"],\"action\":\"x\"}",
+        {"found, variants not a list", "{\"type\":\"found\",\"path\":\"/a\",\"variants\":\"A\"}",
          true, false},
-        {"a path that is a number", "{\"type\":\"found\",\"path\":1,\"variants\":[\"A\"]}", true, false},
-        {"a launcher record", "{\"host\":\"PC\",\"started\":\"s\",\"outcome\":\"cleaned\",\"exit_code\":3010}", false,
+        {"found, a negative size",
+         "{\"type\":\"found\",\"path\":\"/a\",\"variants\":[\"A\"],\"size\":-1}", true, false},
+        {"found, an unknown action",
+         "{\"type\":\"found\",\"path\":\"/a\",\"variants\":[\"A\"],\"action\":\"x\"}", true, false},
+        {"a path that is a number", "{\"type\":\"found\",\"path\":1,\"variants\":[\"A\"]}", true,
+         false},
+        {"a launcher record",
+         "{\"host\":\"PC\",\"started\":\"s\",\"outcome\":\"cleaned\",\"exit_code\":3010}", false,
          true},
         {"a launcher record without outcome", "{\"host\":\"PC\",\"started\":\"s\"}", false, false},
-        {"an exit code as text", "{\"host\":\"PC\",\"started\":\"s\",\"outcome\":\"clean\",\"exit_code\":\"0\"}",
+        {"an exit code as text",
+         "{\"host\":\"PC\",\"started\":\"s\",\"outcome\":\"clean\",\"exit_code\":\"0\"}", false,
+         false},
+        {"an outcome of another kind", "{\"host\":\"PC\",\"started\":\"s\",\"outcome\":\"CLEAN\"}",
          false, false},
-        {"an outcome of another kind", "{\"host\":\"PC\",\"started\":\"s\",\"outcome\":\"CLEAN\"}", false, false},
     };
     std::vector<JsonMember> members;
     for (const Case& c : cases) {
@@ -313,7 +470,8 @@ TEST(ReportTest, InputLines)
         std::string problem;
         SweepLine line;
         LauncherRecord record;
-        bool valid = c.sweep ? ReadSweepLine(members, &line, &problem) : ReadLauncherRecord(members, &record, &problem);
+        bool valid = c.sweep ? ReadSweepLine(members, &line, &problem)
+                             : ReadLauncherRecord(members, &record, &problem);
         EXPECT_EQ(valid, c.valid);
         EXPECT_EQ(problem.empty(), c.valid) << problem;
     }
@@ -336,9 +494,14 @@ TEST(ReportTest, TextsForCsvAndHtml)
          "<span class=\"byte\" title=\"a byte shown by its value\">\\x0A</span>b"},
         {"markup", "<script>alert('x')</script>&", "<script>alert('x')</script>&",
          "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;&amp;"},
-        {"not UTF-8", "caf\xe9", "caf\xe9", "caf<span class=\"byte\" title=\"a byte shown by its value\">\\xE9</span>"},
+        {"not UTF-8", "caf\xe9", "caf\xe9",
+         "caf<span class=\"byte\" title=\"a byte shown by its value\">\\xE9</span>"},
         {"UTF-8", "Caf\xc3\xa9", "Caf\xc3\xa9", "Caf\xc3\xa9"},
-        {"a mark that reverses text", "a\xe2\x80\xae" "b", "a\xe2\x80\xae" "b",
+        {"a mark that reverses text",
+         "a\xe2\x80\xae"
+         "b",
+         "a\xe2\x80\xae"
+         "b",
          "a<span class=\"byte\" title=\"a byte shown by its value\">\\xE2</span>"
          "<span class=\"byte\" title=\"a byte shown by its value\">\\x80</span>"
          "<span class=\"byte\" title=\"a byte shown by its value\">\\xAE</span>b"},
@@ -352,7 +515,8 @@ TEST(ReportTest, TextsForCsvAndHtml)
         EXPECT_EQ(html, c.html);
     }
     // A long text is cut before a character, never inside one.
-    std::string cut = JoinBounded({std::string(600, 'a'), std::string(600, 'a') + "\xc3\xa9\xc3\xa9\xc3\xa9"}, 1206);
+    std::string cut = JoinBounded(
+        {std::string(600, 'a'), std::string(600, 'a') + "\xc3\xa9\xc3\xa9\xc3\xa9"}, 1206);
     EXPECT_EQ(cut.size(), 1205u);
     EXPECT_EQ(cut.substr(1200), "aa...");
     EXPECT_EQ(JoinBounded({"a", "b"}, 10), "a; b");

@@ -54,17 +54,24 @@ TEST(ReportLinesTest, OutcomesInTextAndJson)
         {"a file changed since it was scanned", changed, false, true,
          "d/a\xff.exe: TROJ_VORN.A FOUND\n", "d/a\xff.exe: ERROR: changed since it was scanned\n"},
         {"a file changed since it was scanned, in JSON", changed, true, false,
-         "{\"type\":\"found\",\"path\":\"d/a\\udcff.exe\",\"size\":36352,\"variants\":[\"TROJ_VORN.A\"],"
-         "\"action\":\"failed\",\"error\":\"changed since it was scanned\"}\n", ""},
+         "{\"type\":\"found\",\"path\":\"d/"
+         "a\\udcff.exe\",\"size\":36352,\"variants\":[\"TROJ_VORN.A\"],"
+         "\"action\":\"failed\",\"error\":\"changed since it was scanned\"}\n",
+         ""},
         {"found in JSON", Found(5), true, false,
          "{\"type\":\"found\",\"path\":\"d/a\\udcff.exe\",\"size\":36352,"
-         "\"variants\":[\"TROJ_VORN.A\",\"TROJ_VORN.E\"]}\n", ""},
+         "\"variants\":[\"TROJ_VORN.A\",\"TROJ_VORN.E\"]}\n",
+         ""},
         {"moved in JSON", Found(4, FoundAction::kMoved), true, false,
-         "{\"type\":\"found\",\"path\":\"d/a\\udcff.exe\",\"size\":36352,\"variants\":[\"TROJ_VORN.E\"],"
-         "\"action\":\"moved\",\"quarantine\":\"N.vir\"}\n", ""},
+         "{\"type\":\"found\",\"path\":\"d/"
+         "a\\udcff.exe\",\"size\":36352,\"variants\":[\"TROJ_VORN.E\"],"
+         "\"action\":\"moved\",\"quarantine\":\"N.vir\"}\n",
+         ""},
         {"a failed removal in JSON", Found(1, FoundAction::kFailed), true, false,
-         "{\"type\":\"found\",\"path\":\"d/a\\udcff.exe\",\"size\":36352,\"variants\":[\"TROJ_VORN.A\"],"
-         "\"action\":\"failed\",\"error\":\"Permission denied\"}\n", ""},
+         "{\"type\":\"found\",\"path\":\"d/"
+         "a\\udcff.exe\",\"size\":36352,\"variants\":[\"TROJ_VORN.A\"],"
+         "\"action\":\"failed\",\"error\":\"Permission denied\"}\n",
+         ""},
         {"an error in JSON", error, true, false,
          "{\"type\":\"error\",\"path\":\"d/gone\",\"error\":\"No such file or directory\"}\n", ""},
     };
@@ -87,12 +94,16 @@ TEST(ReportLinesTest, Summary)
     SweepOptions options;
     std::string text;
     FormatSummary(options, 5012, 3, 1, 0, 0.412, &text);
-    EXPECT_EQ("----------- SCAN SUMMARY -----------\nFiles scanned: 5012\nFiles found: 3\nErrors: 1\n"
-              "Time: 0.412 s\nFiles per second: 12165\n", text);
+    EXPECT_EQ(
+        "----------- SCAN SUMMARY -----------\nFiles scanned: 5012\nFiles found: 3\nErrors: 1\n"
+        "Time: 0.412 s\nFiles per second: 12165\n",
+        text);
     text.clear();
     FormatSummary(options, 5012, 3, 1, 2, 0.412, &text);   // skipped files show when there are any
-    EXPECT_EQ("----------- SCAN SUMMARY -----------\nFiles scanned: 5012\nFiles found: 3\nErrors: 1\n"
-              "Files skipped: 2\nTime: 0.412 s\nFiles per second: 12165\n", text);
+    EXPECT_EQ(
+        "----------- SCAN SUMMARY -----------\nFiles scanned: 5012\nFiles found: 3\nErrors: 1\n"
+        "Files skipped: 2\nTime: 0.412 s\nFiles per second: 12165\n",
+        text);
     options.json = true;
     std::string json;
     FormatSummary(options, 5012, 3, 1, 0, 0.412, &json);
@@ -117,7 +128,9 @@ TEST(ReportLinesTest, SkippedFiles)
         {false, false, false, "d/a\xff.exe: SKIPPED: data not on the disk\n"},
         {false, true, false, ""},
         {false, false, true, ""},
-        {true, true, true, "{\"type\":\"skipped\",\"path\":\"d/a\\udcff.exe\",\"reason\":\"data not on the disk\"}\n"},
+        {true, true, true,
+         "{\"type\":\"skipped\",\"path\":\"d/a\\udcff.exe\",\"reason\":\"data not on the "
+         "disk\"}\n"},
     };
     for (const Case& c : cases) {
         SweepOptions options;
@@ -187,24 +200,26 @@ TEST(ReportLinesTest, QuarantineNamesAndManifestLine)
     WorkOwner parsed;
     EXPECT_EQ(".purgekit-web-1-852e6f2f-4026531836-4242-9.tmp", WorkName(posix, 9, kCopySuffix));
     ASSERT_TRUE(ParseWorkName(WorkName(posix, 9, kCopySuffix), kCopySuffix, true, &parsed));
-    EXPECT_EQ("web-1|852e6f2f|4026531836|4242",
-              parsed.host + "|" + parsed.boot + "|" + parsed.space + "|" + std::to_string(parsed.processId));
+    EXPECT_EQ("web-1|852e6f2f|4026531836|4242", parsed.host + "|" + parsed.boot + "|" +
+                                                    parsed.space + "|" +
+                                                    std::to_string(parsed.processId));
     ASSERT_TRUE(ParseWorkName(WorkName(windows, 3, kRecordSuffix), kRecordSuffix, false, &parsed));
     EXPECT_EQ("office-pc", parsed.host);
     EXPECT_EQ(4242u, parsed.processId);
     // A POSIX name read on Windows names another host, and is left alone there.
     ASSERT_TRUE(ParseWorkName(WorkName(posix, 9, kCopySuffix), kCopySuffix, false, &parsed));
     EXPECT_NE("web-1", parsed.host);
-    for (const char* other : {"quarantine.tsv", ".purgekit-.tmp", ".purgekit-web-x-1.tmp", ".purgekit-12.tmp",
-                              ".purgekit-web-99999999999-1.tmp", ".purgekit-web-42-1.rec",
-                              "20261207T155012Z-web-42-000007.vir"}) {
+    for (const char* other : {"quarantine.tsv", ".purgekit-.tmp", ".purgekit-web-x-1.tmp",
+                              ".purgekit-12.tmp", ".purgekit-web-99999999999-1.tmp",
+                              ".purgekit-web-42-1.rec", "20261207T155012Z-web-42-000007.vir"}) {
         EXPECT_FALSE(ParseWorkName(other, kCopySuffix, false, &parsed)) << other;
     }
 
     FileOutcome outcome = Found(3);
     outcome.path = "C:\\a\tb%\n.exe";
-    EXPECT_EQ("C:\\a%09b%25%0A.exe\t36352\tTROJ_VORN.A,TROJ_VORN.C\t2026-12-07T15:50:12Z\tN.vir\t\n",
-              ManifestLine(outcome, when, "N.vir"));
+    EXPECT_EQ(
+        "C:\\a%09b%25%0A.exe\t36352\tTROJ_VORN.A,TROJ_VORN.C\t2026-12-07T15:50:12Z\tN.vir\t\n",
+        ManifestLine(outcome, when, "N.vir"));
     outcome.ownPath = "C:\\real\r.exe";   // reached through a link
     const std::string line = ManifestLine(outcome, when, "20261207T155012Z-web-1-42-000007.vir");
     EXPECT_EQ("C:\\real%0D.exe\n", line.substr(line.rfind('\t') + 1));
@@ -213,17 +228,20 @@ TEST(ReportLinesTest, QuarantineNamesAndManifestLine)
     std::string name;
     EXPECT_TRUE(RecordNamesFile(line, &name));
     EXPECT_EQ("20261207T155012Z-web-1-42-000007.vir", name);
-    for (const std::string& broken : {line.substr(0, line.size() - 1), line + line, std::string("a\tb\n"),
-                                      ManifestLine(outcome, when, "../x.vir")}) {
+    for (const std::string& broken :
+         {line.substr(0, line.size() - 1), line + line, std::string("a\tb\n"),
+          ManifestLine(outcome, when, "../x.vir")}) {
         EXPECT_FALSE(RecordNamesFile(broken, &name)) << broken;
     }
     // The manifest searched in chunks that cut lines; a name elsewhere in a line is no match.
-    const std::string manifest = "20261207T155012Z-web-1-42-000007.vir\t1\tA\tT\tother.vir\t\n" + line;
+    const std::string manifest =
+        "20261207T155012Z-web-1-42-000007.vir\t1\tA\tT\tother.vir\t\n" + line;
     for (size_t chunk : {size_t(1), size_t(7), manifest.size()}) {
         ManifestSearch search;
         search.name = "20261207T155012Z-web-1-42-000007.vir";
         for (size_t at = 0; at < manifest.size(); at += chunk) {
-            SearchManifestChunk(&search, manifest.data() + at, std::min(chunk, manifest.size() - at));
+            SearchManifestChunk(&search, manifest.data() + at,
+                                std::min(chunk, manifest.size() - at));
         }
         EXPECT_TRUE(search.found) << chunk;
         ManifestSearch first;

@@ -58,8 +58,9 @@ DWORD WINAPI FakeAttributes(LPCWSTR path)
     return attributes == INVALID_FILE_ATTRIBUTES ? attributes : attributes | AttributesNamed(path);
 }
 
-HANDLE WINAPI RecordingCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                                  DWORD disposition, DWORD flags, HANDLE model)
+HANDLE WINAPI RecordingCreateFile(LPCWSTR path, DWORD access, DWORD share,
+                                  LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                  HANDLE model)
 {
     g_opened.push_back(path);
     return g_createFile(path, access, share, security, disposition, flags, model);
@@ -86,16 +87,17 @@ class WalkTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(first_.applied() && next_.applied() && attributes_.applied() && create_.applied() &&
-                    version_.applied());
+        ASSERT_TRUE(first_.applied() && next_.applied() && attributes_.applied() &&
+                    create_.applied() && version_.applied());
         g_findFirst = first_.original<decltype(g_findFirst)>();
         g_findNext = next_.original<decltype(g_findNext)>();
         g_attributes = attributes_.original<decltype(g_attributes)>();
         g_createFile = create_.original<decltype(g_createFile)>();
         CreateDirectoryW(L"C:\\unit\\tree", nullptr);
         CreateDirectoryW(L"C:\\unit\\tree\\sub", nullptr);
-        for (const wchar_t* name : {L"plain.bin", L"archived.0x1000", L"cloud.0x400000",
-                                    L"recall-on-open.0x40000", L"pinned.0x80000", L"sub\\archived.0x1000"}) {
+        for (const wchar_t* name :
+             {L"plain.bin", L"archived.0x1000", L"cloud.0x400000", L"recall-on-open.0x40000",
+              L"pinned.0x80000", L"sub\\archived.0x1000"}) {
             Plant((std::wstring(L"C:\\unit\\tree\\") + name).c_str());
         }
     }
@@ -120,11 +122,16 @@ protected:
         return context.outBuffer;
     }
 
-    ScopedImportPatch first_{"kernel32.dll", "FindFirstFileExW", reinterpret_cast<void*>(&FakeFindFirst)};
-    ScopedImportPatch next_{"kernel32.dll", "FindNextFileW", reinterpret_cast<void*>(&FakeFindNext)};
-    ScopedImportPatch attributes_{"kernel32.dll", "GetFileAttributesW", reinterpret_cast<void*>(&FakeAttributes)};
-    ScopedImportPatch create_{"kernel32.dll", "CreateFileW", reinterpret_cast<void*>(&RecordingCreateFile)};
-    ScopedImportPatch version_{"kernel32.dll", "GetVersionExW", reinterpret_cast<void*>(&FakeVersion)};
+    ScopedImportPatch first_{"kernel32.dll", "FindFirstFileExW",
+                             reinterpret_cast<void*>(&FakeFindFirst)};
+    ScopedImportPatch next_{"kernel32.dll", "FindNextFileW",
+                            reinterpret_cast<void*>(&FakeFindNext)};
+    ScopedImportPatch attributes_{"kernel32.dll", "GetFileAttributesW",
+                                  reinterpret_cast<void*>(&FakeAttributes)};
+    ScopedImportPatch create_{"kernel32.dll", "CreateFileW",
+                              reinterpret_cast<void*>(&RecordingCreateFile)};
+    ScopedImportPatch version_{"kernel32.dll", "GetVersionExW",
+                               reinterpret_cast<void*>(&FakeVersion)};
 };
 
 TEST_F(WalkTest, FilesWhoseDataIsNotOnTheDiskAreSkippedUnopened)
@@ -138,7 +145,8 @@ TEST_F(WalkTest, FilesWhoseDataIsNotOnTheDiskAreSkippedUnopened)
         const char* out;   // nullptr: not compared
     };
     const Case cases[] = {
-        {"a folder: offline, cloud and recall-on-open files skipped", "C:\\unit\\tree", false, 2, 4, nullptr},
+        {"a folder: offline, cloud and recall-on-open files skipped", "C:\\unit\\tree", false, 2, 4,
+         nullptr},
         {"--read-offline reads them", "C:\\unit\\tree", true, 6, 0, nullptr},
         {"a file named on the command line", "C:\\unit\\tree\\cloud.0x400000", false, 0, 1,
          "{\"type\":\"skipped\",\"path\":\"C:\\\\unit\\\\tree\\\\cloud.0x400000\","
