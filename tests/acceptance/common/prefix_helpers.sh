@@ -136,14 +136,28 @@ plant_file() { win_quiet cmd /c "echo $2> $1"; }
 # attrib_set WINDOWS_PATH FLAG: one flag per call (attrib applies only the last one).
 attrib_set() { win_quiet attrib "$2" "$1"; }
 
-# hold_open [/dir] WINDOWS_PATH: another process holds it open without any sharing.
+# hold_open [/dir] WINDOWS_PATH: another process holds it open without any sharing. A start
+# that does not get that far (on a busy machine, or while a Wine server that was just ended
+# still goes away) is tried again, up to 5 times a second apart.
 hold_open() {
-    local fifo=$RESULTS/hold.$RANDOM
-    mkfifo "$fifo"
-    win 'C:\tools\holdopen.exe' "$@" >"$fifo" 2>/dev/null </dev/null &
-    BACKGROUND_PIDS+=($!)
-    if ! timeout 30 head -n1 "$fifo" | grep -q held; then fail "could not hold open: $*"; fi
-    rm -f "$fifo"
+    local attempt fifo pid err=$RESULTS/hold.err.$RANDOM
+    for attempt in 1 2 3 4 5; do
+        fifo=$RESULTS/hold.$RANDOM
+        mkfifo "$fifo"
+        win 'C:\tools\holdopen.exe' "$@" >"$fifo" 2>"$err" </dev/null &
+        pid=$!
+        if timeout 30 head -n1 "$fifo" | grep -q held; then
+            BACKGROUND_PIDS+=("$pid")
+            rm -f "$fifo" "$err"
+            return 0
+        fi
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+        rm -f "$fifo"
+        sleep 1
+    done
+    fail "could not hold open: $* ($(cat "$err" 2>/dev/null))"
+    rm -f "$err"
 }
 
 # copy_file WINDOWS_SOURCE WINDOWS_DESTINATION: copies a file through a Windows program.
