@@ -4,13 +4,14 @@
 # to start the program there: that is a fault no test under Wine would show.
 #
 # TARGET names a folder of imports/ (or is a folder's path) holding
-#   LIBRARY.txt            one per library the program may import (KERNEL32.txt for
-#                          KERNEL32.dll): the functions that library exports on every Windows
-#                          of the target, one a line; '#' begins a comment; a line "*" allows
-#                          every function of the library
-#   bound-at-run-time.txt  (optional) functions the program binds by name at run time and must
-#                          never import, one extended regular expression a line, each matched
-#                          against a whole function name
+#   LIBRARY.txt  one per library the program may import (KERNEL32.txt for KERNEL32.dll): the
+#                functions that library exports on every Windows of the target, separated by
+#                blanks or line breaks; '#' begins a comment; "*" allows every function
+#   base         (optional) the name of a target whose lists this one's extend: a library and
+#                a function are allowed when either target allows them
+# imports/bound-at-run-time.txt lists the functions the project's programs bind by name at run
+# time and must never import, one extended regular expression a line, each matched against a
+# whole function name.
 # Targets:
 #   win95-nt351  Windows 95, 98, ME, NT 3.51, NT 4.0, 2000, XP: purgekit.exe, purgekit-unattended.exe
 #   win2000      Windows 2000, XP and later: purgekit-scan.exe, purgekit-report.exe
@@ -36,28 +37,42 @@ imports=$(awk '
 libraries=$(sed -n 's/^[[:space:]]*DLL Name: *//p' <<<"$dump" | tr '[:lower:]' '[:upper:]' | sed 's/\.DLL$//')
 [ -n "$libraries" ] && [ -n "$imports" ] || { echo "no import table read from $exe"; exit 1; }
 
-# allowed LIBRARY: the library's list without comments and blanks.
-allowed() { sed -e 's/#.*//' -e 's/[[:space:]]//g' -e '/^$/d' "$lists/$1.txt"; }
+# The target's folder, then its base's, and so on.
+folders=()
+folder=$lists
+while [ -n "$folder" ]; do
+    folders+=("$folder")
+    base=""
+    [ -f "$folder/base" ] && base=$(dirname "$folder")/$(tr -d '[:space:]' <"$folder/base")
+    folder=$base
+done
+# knows LIBRARY: some folder lists the library. allowed LIBRARY: the functions all of them allow,
+# one a line.
+knows() { local f; for f in "${folders[@]}"; do [ -f "$f/$1.txt" ] && return 0; done; return 1; }
+allowed() {
+    local f
+    for f in "${folders[@]}"; do
+        [ -f "$f/$1.txt" ] && sed -e 's/#.*//' "$f/$1.txt" | tr -s '[:space:]' '\n' | sed '/^$/d'
+    done
+    return 0
+}
 
 status=0
 for library in $libraries; do
-    if [ ! -f "$lists/$library.txt" ]; then
+    if ! knows "$library"; then
         echo "FAIL: imports the library $library.dll, which not every Windows of $target has"
         status=1
     fi
 done
-bound=""
-if [ -f "$lists/bound-at-run-time.txt" ]; then
-    bound=$(sed -e 's/#.*//' -e 's/[[:space:]]//g' -e '/^$/d' "$lists/bound-at-run-time.txt" |
-            paste -sd '|')
-fi
+bound=$(sed -e 's/#.*//' -e 's/[[:space:]]//g' -e '/^$/d' \
+        "$(dirname "$0")/imports/bound-at-run-time.txt" | paste -sd '|')
 while read -r library function; do
     [ -n "$library" ] || continue
     if [ -n "$bound" ] && grep -qxE "$bound" <<<"$function"; then
         echo "FAIL: imports $library!$function, which must be bound at run time"
         status=1
     fi
-    [ -f "$lists/$library.txt" ] || continue
+    knows "$library" || continue
     if [ "$function" = "<none>" ]; then
         echo "FAIL: imports from $library by ordinal, which cannot be checked"
         status=1
