@@ -46,24 +46,6 @@ bool IsRooted(const char* path)
     return IsSeparator(path[0]) || (path[0] != '\0' && path[1] == ':');
 }
 
-// The Windows folder with a backslash at its end. RETURNS false when it is unknown or the
-// backslash does not fit.
-bool GetWindowsFolderPath(char* out, size_t size)
-{
-    char directory[kPathSize] = {};
-    UINT length = GetWindowsDirectoryA(directory, sizeof(directory));
-    if (length == 0 || length >= sizeof(directory)) {
-        return false;
-    }
-    directory[sizeof(directory) - 1] = '\0';
-    size_t used = strlen(directory);
-    if (used == 0) {
-        return false;
-    }
-    return CopyText(out, size, directory) &&
-           (directory[used - 1] == '\\' || AppendText(out, size, "\\"));
-}
-
 // `relative` placed below the Windows folder or the system folder.
 bool ResolveBelow(bool systemFolder, const char* relative, char* path, size_t size)
 {

@@ -77,6 +77,8 @@ bool AppendVersion(char* out, size_t size);
 // one. RETURNS false when the platform gives no path (`out` empty) or the backslash does not
 // fit (`out` holds the path as far as it fits): such a path must not be acted upon.
 bool GetSystemFolderPath(char* out, size_t size);
+// The Windows folder (GetWindowsDirectoryA) in the same way.
+bool GetWindowsFolderPath(char* out, size_t size);
 
 // ---- The run ----------------------------------------------------------------------------
 

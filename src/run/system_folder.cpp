@@ -2,14 +2,19 @@
 
 #include <windows.h>
 
-bool GetSystemFolderPath(char* out, size_t size)
+namespace {
+
+using FolderQuery = UINT(WINAPI*)(LPSTR buffer, UINT size);
+
+// The folder `query` gives, with a backslash appended unless it ends in one.
+bool FolderPath(FolderQuery query, char* out, size_t size)
 {
     if (out == nullptr || size == 0) {
         return false;
     }
     out[0] = '\0';
     char directory[kPathSize] = {};
-    UINT length = GetSystemDirectoryA(directory, sizeof(directory));
+    UINT length = query(directory, sizeof(directory));
     // 0 is a failure; a length of the buffer or more is the size the platform would need.
     if (length == 0 || length >= sizeof(directory)) {
         return false;
@@ -24,4 +29,16 @@ bool GetSystemFolderPath(char* out, size_t size)
         whole = AppendText(out, size, "\\") && whole;
     }
     return whole;
+}
+
+}  // namespace
+
+bool GetSystemFolderPath(char* out, size_t size)
+{
+    return FolderPath(GetSystemDirectoryA, out, size);
+}
+
+bool GetWindowsFolderPath(char* out, size_t size)
+{
+    return FolderPath(GetWindowsDirectoryA, out, size);
 }
