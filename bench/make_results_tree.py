@@ -11,9 +11,21 @@ import random
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "report"))
-from reportlib import expected_text, launcher_line, sweep_lines, with_processes  # noqa: E402
+from reportlib import expected_text, launcher_line, sweep_lines  # noqa: E402
 
 DAYS = ["Mon Dec %02d 08:%02d:11 2026" % (d, d) for d in range(1, 29)]
+
+
+def with_processes(log, count, seed=0):
+    """The log with `count` more processes scanned after each scanning line of the cleaner's
+    own program: the size of a log from a machine that runs programs."""
+    pick = random.Random(seed)
+    names = [b"svchost", b"explorer", b"winlogon", b"services", b"lsass", b"spoolsv", b"csrss",
+             b"smss", b"rundll32", b"ctfmon", b"wuauclt", b"msiexec", b"taskmgr", b"notepad"]
+    marker = b"\t Scanning C:\\work\\purgekit.exe ---> Not found\r\n"
+    extra = b"".join(b"\t Scanning C:\\WINDOWS\\system32\\" + pick.choice(names) + b"%d.exe ---> Not found\r\n" % n
+                     for n in range(count))
+    return log.replace(marker, marker + extra)
 
 
 def kinds(processes):

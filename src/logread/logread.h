@@ -119,6 +119,11 @@ enum class RunOutcome : uint8_t {
 // Whether the run found the worm or the virus anywhere (services, memory, registry values,
 // dropped files that were there, inoculation).
 bool RunFoundSomething(const RunRecord& run);
+// Whether the service stage found the worm's entry: it ended (the registry stage followed)
+// without its "not found" line, whatever became of the keys.
+bool WormServiceEntryFound(const RunRecord& run);
+// Whether dropped file `file` was there: deleted, or not deleted and no blocking folder.
+bool DroppedFileFound(const RunRecord& run, uint32_t file);
 RunOutcome ClassifyRun(const RunRecord& run);
 // "clean", "cleaned", "incomplete", "failed".
 const char* OutcomeName(RunOutcome outcome);
@@ -129,6 +134,10 @@ uint8_t FoldersStandingAfter(const RunRecord& run);
 // "krn132.exe", "wqk.exe", "wqk.dll", "WinSvc.exe"; "TROJ_VORN.A", ".C", ".E".
 const char* DroppedFileName(uint32_t index);
 const char* PassVariantName(uint32_t index);
+// The names of the kService* bits ("KernelSvc", "Krn132", "WinSvc") and of the kValue* bits
+// ("Run\krn132", "Run\wqk", "AppInit_DLLs", "Run\WinSvc"), by bit index; "" beyond them.
+const char* ServiceName(uint32_t index);
+const char* ValueName(uint32_t index);
 
 // ---- The reader ---------------------------------------------------------------------------
 

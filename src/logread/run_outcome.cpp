@@ -7,6 +7,8 @@ namespace {
 
 const char* const kOutcomeNames[] = {"clean", "cleaned", "incomplete", "failed"};
 const char* const kPassVariantNames[kPassCount] = {"TROJ_VORN.A", "TROJ_VORN.C", "TROJ_VORN.E"};
+const char* const kServiceNames[] = {"KernelSvc", "Krn132", "WinSvc"};
+const char* const kValueNames[] = {"Run\\krn132", "Run\\wqk", "AppInit_DLLs", "Run\\WinSvc"};
 
 bool MemoryFoundSomething(const RunRecord& run)
 {
@@ -21,9 +23,7 @@ bool MemoryFoundSomething(const RunRecord& run)
 bool DroppedFoundSomething(const RunRecord& run)
 {
     for (uint32_t file = 0; file < kDroppedCount; ++file) {
-        bool blocked = (run.droppedBlocked & (1u << file)) != 0;
-        if (run.dropped[file] == DroppedOutcome::kDeleted ||
-            (run.dropped[file] == DroppedOutcome::kDeleteFailed && !blocked)) {
+        if (DroppedFileFound(run, file)) {
             return true;
         }
     }
@@ -34,12 +34,25 @@ bool DroppedFoundSomething(const RunRecord& run)
 
 bool RunFoundSomething(const RunRecord& run)
 {
-    // A service stage without its "not found" line found the worm's entry, whatever became of
-    // its keys; an inoculation follows only a finding.
-    bool services = run.serviceStageSeen && !run.servicesNotFound && run.registryStageSeen;
-    return services || run.serviceKeysDeleted != 0 || run.servicesStopped != 0 ||
-           MemoryFoundSomething(run) || run.valuesRemoved != 0 || DroppedFoundSomething(run) ||
-           run.inoculationSeen;
+    // An inoculation follows only a finding.
+    return WormServiceEntryFound(run) || run.serviceKeysDeleted != 0 ||
+           run.servicesStopped != 0 || MemoryFoundSomething(run) || run.valuesRemoved != 0 ||
+           DroppedFoundSomething(run) || run.inoculationSeen;
+}
+
+bool WormServiceEntryFound(const RunRecord& run)
+{
+    return run.serviceStageSeen && !run.servicesNotFound && run.registryStageSeen;
+}
+
+bool DroppedFileFound(const RunRecord& run, uint32_t file)
+{
+    if (file >= kDroppedCount) {
+        return false;
+    }
+    bool blocked = (run.droppedBlocked & (1u << file)) != 0;
+    return run.dropped[file] == DroppedOutcome::kDeleted ||
+           (run.dropped[file] == DroppedOutcome::kDeleteFailed && !blocked);
 }
 
 RunOutcome ClassifyRun(const RunRecord& run)
@@ -75,4 +88,14 @@ const char* DroppedFileName(uint32_t index)
 const char* PassVariantName(uint32_t index)
 {
     return index < kPassCount ? kPassVariantNames[index] : "";
+}
+
+const char* ServiceName(uint32_t index)
+{
+    return index < sizeof(kServiceNames) / sizeof(kServiceNames[0]) ? kServiceNames[index] : "";
+}
+
+const char* ValueName(uint32_t index)
+{
+    return index < sizeof(kValueNames) / sizeof(kValueNames[0]) ? kValueNames[index] : "";
 }

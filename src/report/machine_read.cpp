@@ -42,15 +42,18 @@ struct MachineRead {
     bool hostNoted;
 };
 
+char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 bool EqualsIgnoringCase(const std::string& text, size_t at, const char* expected, size_t length)
 {
     if (text.size() < at + length) {
         return false;
     }
     for (size_t index = 0; index < length; ++index) {
-        char c = text[at + index];
-        char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        if (lower != expected[index]) {
+        if (LowerAscii(text[at + index]) != LowerAscii(expected[index])) {
             return false;
         }
     }
@@ -101,6 +104,20 @@ bool OpenMachineFile(MachineRead* read, const MachineFile& file, TreeFile* opene
         NoteUnreadable(read, read->where, file.name, error);
     }
     return status == kTreeOk;
+}
+
+// The next chunk of an opened file into the report's chunk buffer. RETURNS its size; 0 at the
+// end, or when it could not be read (said).
+size_t ReadChunk(MachineRead* read, TreeFile* opened, const std::string& name)
+{
+    std::vector<char>& chunk = read->report->chunk;
+    size_t got = 0;
+    int32_t error = 0;
+    if (ReadTreeFile(opened, chunk.data(), chunk.size(), &got, &error) != kTreeOk) {
+        NoteUnreadable(read, read->where, name, error);
+        return 0;
+    }
+    return got;
 }
 
 // ---- The cleaner's runs -------------------------------------------------------------------
@@ -179,17 +196,7 @@ uint8_t ReadRunsFile(MachineRead* read, const MachineFile& file, uint8_t folders
     uint64_t bytes = 0;
     LogReader* reader = report->reader;
     StartReading(reader, TakeRun, read, foldersStanding);
-    for (;;) {
-        size_t got = 0;
-        int32_t error = 0;
-        if (ReadTreeFile(&opened, report->chunk.data(), report->chunk.size(), &got, &error) !=
-            kTreeOk) {
-            NoteUnreadable(read, read->where, file.name, error);
-            break;
-        }
-        if (got == 0) {
-            break;
-        }
+    for (size_t got; (got = ReadChunk(read, &opened, file.name)) > 0;) {
         nulBytes += CountNulBytes(report->chunk.data(), got);
         bytes += got;
         ReadLogBytes(reader, report->chunk.data(), got);
@@ -245,12 +252,8 @@ void TakeLauncherLine(MachineRead* read, const std::vector<JsonMember>& members)
     ++report->totals.launches;
     read->facts.launcherLatest = record.outcome;
     const std::string& host = *read->name;
-    bool sameHost = record.host.size() == host.size();
-    for (size_t index = 0; sameHost && index < host.size(); ++index) {
-        char a = host[index], b = record.host[index];
-        sameHost = a == b || (a >= 'a' && a <= 'z' && b == a - 'a' + 'A') ||
-                   (a >= 'A' && a <= 'Z' && b == a - 'A' + 'a');
-    }
+    bool sameHost = record.host.size() == host.size() &&
+                    EqualsIgnoringCase(record.host, 0, host.data(), host.size());
     if (!sameHost && !read->hostNoted) {
         read->hostNoted = true;
         NoteProblem(report, read->where + " line " + std::to_string(read->lineNumber),
@@ -308,8 +311,14 @@ void TakeSweepLine(MachineRead* read, const std::vector<JsonMember>& members)
 
 using LineHandler = void (*)(MachineRead* read, const std::vector<JsonMember>& members);
 
-void TakeJsonLine(MachineRead* read, LineHandler handler, const std::string& line)
+// One line of JSON Lines, its line break dropped; `cut` when it was longer than is read.
+void TakeJsonLine(MachineRead* read, LineHandler handler, const std::string& line, bool cut)
 {
+    ++read->lineNumber;
+    if (cut) {
+        NoteBadLine(read, "longer than " + std::to_string(kJsonLineSize) + " bytes: not read");
+        return;
+    }
     size_t length = line.size();
     if (length > 0 && line[length - 1] == '\r') {
         --length;
@@ -341,17 +350,7 @@ void ReadJsonLinesFile(MachineRead* read, const MachineFile& file, LineHandler h
     std::string& line = report->line;
     line.clear();
     bool cut = false;
-    for (;;) {
-        size_t got = 0;
-        int32_t error = 0;
-        if (ReadTreeFile(&opened, report->chunk.data(), report->chunk.size(), &got, &error) !=
-            kTreeOk) {
-            NoteUnreadable(read, read->where, file.name, error);
-            break;
-        }
-        if (got == 0) {
-            break;
-        }
+    for (size_t got; (got = ReadChunk(read, &opened, file.name)) > 0;) {
         const char* at = report->chunk.data();
         const char* end = at + got;
         while (at < end) {
@@ -369,25 +368,14 @@ void ReadJsonLinesFile(MachineRead* read, const MachineFile& file, LineHandler h
             if (newline == nullptr) {
                 break;
             }
-            ++read->lineNumber;
-            if (cut) {
-                NoteBadLine(read,
-                            "longer than " + std::to_string(kJsonLineSize) + " bytes: not read");
-            } else {
-                TakeJsonLine(read, handler, line);
-            }
+            TakeJsonLine(read, handler, line, cut);
             line.clear();
             cut = false;
         }
     }
     CloseTreeFile(&opened);
     if (!line.empty() || cut) {   // the last line, without its line break
-        ++read->lineNumber;
-        if (cut) {
-            NoteBadLine(read, "longer than " + std::to_string(kJsonLineSize) + " bytes: not read");
-        } else {
-            TakeJsonLine(read, handler, line);
-        }
+        TakeJsonLine(read, handler, line, cut);
     }
     if (line.capacity() > 4 * 65536) {
         line.clear();

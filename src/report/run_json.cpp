@@ -5,26 +5,27 @@
 
 namespace {
 
-void AppendNames(std::string* out, const char* key, uint32_t bits, const char* const* names,
-                 size_t count)
+const char* FolderName(uint32_t index)
+{
+    static const char* const kFolderNames[] = {"Krn132.exe", "Wqk.exe", "Wqk.dll", "WinSvc.exe"};
+    return index < kDroppedCount ? kFolderNames[index] : "";
+}
+
+void AppendNames(std::string* out, const char* key, uint32_t bits,
+                 const char* (*nameOf)(uint32_t index))
 {
     AppendJsonKey(out, key);
     out->push_back('[');
-    bool first = true;
-    for (size_t index = 0; index < count; ++index) {
-        if ((bits & (1u << index)) != 0) {
-            out->append(first ? "\"" : ",\"");
-            out->append(names[index]);
-            out->push_back('"');
-            first = false;
+    for (uint32_t index = 0; index < 32; ++index) {
+        if ((bits & (1u << index)) != 0 && nameOf(index)[0] != '\0') {
+            if (out->back() != '[') {
+                out->push_back(',');
+            }
+            AppendJsonString(out, nameOf(index));
         }
     }
     out->push_back(']');
 }
-
-const char* const kServiceNames[] = {"KernelSvc", "Krn132", "WinSvc"};
-const char* const kValueNames[] = {"Run\\\\krn132", "Run\\\\wqk", "AppInit_DLLs", "Run\\\\WinSvc"};
-const char* const kFolderNames[] = {"Krn132.exe", "Wqk.exe", "Wqk.dll", "WinSvc.exe"};
 
 void AppendPasses(std::string* out, const RunRecord& run)
 {
@@ -108,13 +109,13 @@ void AppendRunJson(std::string* out, const std::string& host, const std::string&
     AppendJsonStringMember(out, "outcome", OutcomeName(ClassifyRun(run)));
     AppendJsonBoolMember(out, "finished", run.finished);
     AppendJsonStringMember(out, "found", FoundText(run));
-    AppendNames(out, "services_deleted", run.serviceKeysDeleted, kServiceNames, 3);
-    AppendNames(out, "services_stopped", run.servicesStopped, kServiceNames, 3);
+    AppendNames(out, "services_deleted", run.serviceKeysDeleted, ServiceName);
+    AppendNames(out, "services_stopped", run.servicesStopped, ServiceName);
     AppendPasses(out, run);
-    AppendNames(out, "values_removed", run.valuesRemoved, kValueNames, 4);
+    AppendNames(out, "values_removed", run.valuesRemoved, ValueName);
     AppendDropped(out, run);
     AppendJsonStringMember(out, "inoculation", InoculationText(run));
-    AppendNames(out, "folders_created", run.foldersCreated, kFolderNames, 4);
+    AppendNames(out, "folders_created", run.foldersCreated, FolderName);
     AppendJsonBoolMember(out, "reboot_advised", run.rebootAdvised);
     AppendFailures(out, run);
     AppendJsonNumberMember(out, "unrecognised_lines", run.unrecognisedLines);

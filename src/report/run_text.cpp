@@ -3,16 +3,13 @@
 
 namespace {
 
-const char* const kServiceNames[] = {"KernelSvc", "Krn132", "WinSvc"};
-const char* const kValueNames[] = {"Run\\krn132", "Run\\wqk", "AppInit_DLLs", "Run\\WinSvc"};
-
-std::string NamesOfBits(uint32_t bits, const char* const* names, size_t count)
+std::string NamesOfBits(uint32_t bits, const char* (*nameOf)(uint32_t index))
 {
     std::string text;
-    for (size_t index = 0; index < count; ++index) {
-        if ((bits & (1u << index)) != 0) {
+    for (uint32_t index = 0; index < 32; ++index) {
+        if ((bits & (1u << index)) != 0 && nameOf(index)[0] != '\0') {
             text += text.empty() ? "" : ", ";
-            text += names[index];
+            text += nameOf(index);
         }
     }
     return text;
@@ -25,8 +22,8 @@ std::string FoundText(const RunRecord& run)
     std::vector<std::string> parts;
     uint32_t services = run.serviceKeysDeleted | run.servicesStopped;
     if (services != 0) {
-        parts.push_back("services " + NamesOfBits(services, kServiceNames, 3));
-    } else if (run.serviceStageSeen && !run.servicesNotFound && run.registryStageSeen) {
+        parts.push_back("services " + NamesOfBits(services, ServiceName));
+    } else if (WormServiceEntryFound(run)) {
         parts.push_back("worm service entry");
     }
     uint64_t viruses = 0;
@@ -41,13 +38,11 @@ std::string FoundText(const RunRecord& run)
         parts.push_back("PE_QUILMO processes " + std::to_string(viruses));
     }
     if (run.valuesRemoved != 0) {
-        parts.push_back("start-up values " + NamesOfBits(run.valuesRemoved, kValueNames, 4));
+        parts.push_back("start-up values " + NamesOfBits(run.valuesRemoved, ValueName));
     }
     std::string dropped;
     for (uint32_t file = 0; file < kDroppedCount; ++file) {
-        bool blocked = (run.droppedBlocked & (1u << file)) != 0;
-        if (run.dropped[file] == DroppedOutcome::kDeleted ||
-            (run.dropped[file] == DroppedOutcome::kDeleteFailed && !blocked)) {
+        if (DroppedFileFound(run, file)) {
             dropped += dropped.empty() ? "" : ", ";
             dropped += DroppedFileName(file);
         }

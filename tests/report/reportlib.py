@@ -1,55 +1,34 @@
 """Shared pieces of the outbreak report's tests and benchmark: the cleaner's logs as the
 acceptance scenarios expect them (their expected files, never copies of them), results trees
 made of them, and runs of purgekit-report.
-
-The expected files hold "<date>" where the run's date line goes and "@@include NAME" for the
-shared boxes; expected_text() fills in both and gives the bytes the cleaner writes (CR LF).
 """
 import csv
 import io
 import json
 import os
 import random
-import subprocess
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCENARIOS = os.path.join(HERE, "..", "acceptance", "scenarios")
-COMMON = os.path.join(HERE, "..", "acceptance", "common")
+sys.path[:0] = [os.path.join(HERE, "..", "acceptance"), os.path.join(HERE, "..", "sweep")]
+from compare_output import expand  # noqa: E402
+from sweeplib import NOBODY, need, write  # noqa: E402,F401  (the sweep tests' own, shared)
+
 DATE = "Wed Apr 03 09:05:03 2002"
 HOSTS_HEADER = ["host", "platform", "status", "runs", "last_run", "found", "failures", "sweep_found"]
 
 
 def expected_text(relative, dates=(DATE,), crlf=True):
-    """The expected file SCENARIOS/relative as the cleaner writes it: "@@include" lines
-    replaced by the shared texts, each "<date>" by the next of `dates` (the last one repeats),
-    line ends CR LF."""
-    with open(os.path.join(SCENARIOS, relative), "rb") as f:
-        text = f.read()
-    lines = []
-    for line in text.split(b"\n"):
-        if line.startswith(b"@@include "):
-            with open(os.path.join(COMMON, line[10:].decode() + ".txt"), "rb") as f:
-                lines.append(f.read().rstrip(b"\n"))
-        else:
-            lines.append(line)
-    text = b"\n".join(lines)
-    parts = text.split(b"<date>")
+    """The expected file SCENARIOS/relative as the cleaner writes it: its "@@include" lines
+    expanded as the acceptance scenarios expand them, each "<date>" replaced by the next of
+    `dates` (the last one repeats), line ends CR LF."""
+    with open(os.path.join(SCENARIOS, relative), encoding="latin-1", newline="") as f:
+        parts = expand(f.read()).encode("latin-1").split(b"<date>")
     out = parts[0]
     for index, part in enumerate(parts[1:]):
         out += dates[min(index // 2, len(dates) - 1)].encode() + part   # two date lines a run
     return out.replace(b"\n", b"\r\n") if crlf else out
-
-
-def with_processes(log, count, seed=0):
-    """The log with `count` more processes scanned after each scanning line of the cleaner's
-    own program: the size of a log from a machine that runs programs."""
-    pick = random.Random(seed)
-    names = [b"svchost", b"explorer", b"winlogon", b"services", b"lsass", b"spoolsv", b"csrss",
-             b"smss", b"rundll32", b"ctfmon", b"wuauclt", b"msiexec", b"taskmgr", b"notepad"]
-    marker = b"\t Scanning C:\\work\\purgekit.exe ---> Not found\r\n"
-    extra = b"".join(b"\t Scanning C:\\WINDOWS\\system32\\" + pick.choice(names) + b"%d.exe ---> Not found\r\n" % n
-                     for n in range(count))
-    return log.replace(marker, marker + extra)
 
 
 def launcher_line(host, outcome, exit_code, started="2026-12-07T15:30:12Z", platform="Windows XP"):
@@ -77,22 +56,6 @@ def sweep_lines(found, errors=0, summary=True):
     return ("\n".join(lines) + "\n").encode("utf-8", "surrogateescape")
 
 
-def write(path, data, mode=None):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data)
-    if mode is not None:
-        os.chmod(path, mode)
-
-
-def run_report(program, args, timeout=120, wine=None):
-    """Runs the report (natively, or with `wine` a command prefix); returns (exit code, stdout,
-    stderr) as bytes."""
-    command = (list(wine) if wine else []) + [program] + list(args)
-    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
-    return done.returncode, done.stdout, done.stderr
-
-
 def read_hosts(path):
     """hosts.csv as a list of rows (dicts), names as bytes kept through surrogateescape."""
     with open(path, "rb") as f:
@@ -112,10 +75,6 @@ def read_json_lines(path):
             assert raw.endswith(b"\n")
             objects.append(json.loads(raw.decode("utf-8")))
     return objects
-
-
-def host_bytes(text):
-    return text.encode("utf-8", "surrogateescape")
 
 
 def make_portable_tree(root):
@@ -181,3 +140,11 @@ def make_portable_tree(root):
                              sweep_lines([])}, "attention", 0, 0)
     write(os.path.join(root, "README.txt"), b"results of the network's cleaning\n")
     return expected
+
+
+def add_posix_names(root, expected):
+    """Clean machines whose folder names Windows does not take: not UTF-8, and HTML."""
+    clean = expected_text("clean-nt351/expected-log.txt", ("Tue Dec 08 07:05:00 2026",))
+    for name in (b"caf\xe9-PC", b"<script>alert(1)", b"<img src=x onerror=alert(2)>"):
+        write(os.path.join(os.fsencode(root), name, b"PURGEKIT.LOG"), clean)
+        expected[name.decode("utf-8", "surrogateescape")] = ("clean", 1, 0)

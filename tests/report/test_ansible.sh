@@ -57,17 +57,16 @@ for host in fs-alpha fs-beta fs-gamma; do
     [ -s "$tmp/results/$host/sweep.jsonl" ] || fail "no results/$host/sweep.jsonl"
     [ -e "$tmp/remote/$host" ] && fail "the working folder of $host is still there"
 done
-python3 - "$tmp" <<'PY' || fail "the report"
-import csv, json, os, sys
+PYTHONPATH=$here python3 - "$tmp" <<'PY' || fail "the report"
+import os, sys
+from reportlib import read_hosts, read_json_lines as objects
 tmp = sys.argv[1]
-def objects(path):
-    return [json.loads(line) for line in open(path, encoding="utf-8")]
 found = {h: [o for o in objects(os.path.join(tmp, "results", h, "sweep.jsonl")) if o["type"] == "found"]
          for h in ("fs-alpha", "fs-beta", "fs-gamma")}
 assert [len(found[h]) for h in ("fs-alpha", "fs-beta", "fs-gamma")] == [1, 0, 2], found
 assert all(o["action"] == "moved" for o in found["fs-gamma"]), found["fs-gamma"]
 assert "action" not in found["fs-alpha"][0], found["fs-alpha"]
-rows = {r["host"]: r for r in csv.DictReader(open(os.path.join(tmp, "report", "hosts.csv"), newline=""))}
+rows = {r["host"]: r for r in read_hosts(os.path.join(tmp, "report", "hosts.csv"))}
 assert {h: (r["status"], r["sweep_found"]) for h, r in rows.items()} == {
     "fs-alpha": ("attention", "1"), "fs-beta": ("clean", "0"), "fs-gamma": ("clean", "2")}, rows
 assert rows["fs-alpha"]["failures"] == "1 dormant copy left in place", rows["fs-alpha"]
@@ -84,15 +83,12 @@ PY
 
 ansible-playbook --syntax-check -i localhost, "$root/deploy/ansible/sweep.yml" >"$tmp/syntax.out" 2>&1 ||
     fail "--syntax-check: $(cat "$tmp/syntax.out")"
-ansible-inventory -i "$root/deploy/ansible/inventory.example.ini" --list >"$tmp/inventory.json" 2>"$tmp/inventory.err" ||
-    fail "the example inventory: $(cat "$tmp/inventory.err")"
-python3 - "$tmp/inventory.json" <<'PY' || fail "the example inventory's hosts"
+ansible-inventory -i "$root/deploy/ansible/inventory.example.ini" --list 2>"$tmp/inventory.err" | python3 -c '
 import json, sys
-inventory = json.load(open(sys.argv[1]))
+inventory = json.load(sys.stdin)
 hosts = inventory["fileservers"]["hosts"]
 assert len(hosts) == 3 and all(isinstance(inventory["_meta"]["hostvars"][h]["purgekit_sweep_paths"], list)
-                               for h in hosts), inventory
-PY
+                               for h in hosts), inventory' || fail "the example inventory: $(cat "$tmp/inventory.err")"
 
 [ "$FAILURES" -eq 0 ] && echo "report.ansible: all checks passed"
 exit $(( FAILURES > 0 ))

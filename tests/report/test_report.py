@@ -3,24 +3,32 @@
 logs cut inside a line or a run, binary garbage, text that is not the cleaner's, CR LF and LF,
 NUL bytes, a 1 GB log, unreadable files and folders (read as an unprivileged user: root reads
 everything), invalid JSON lines, names that are not UTF-8 or hold HTML, links and a FIFO; then
-its outputs, its exit codes, its memory, and that nothing in the results tree changed.
+its outputs, its exit codes, its memory, and that nothing in the results tree changed. Its
+report.html in headless Chromium: the DOM holds the totals and a row per machine, every name as
+text; a screenshot (kept as report-screenshot.png in the working folder); no request made by
+the page (a control page that does load from outside shows its requests in the same network
+log); and it reads the same with JavaScript off: no script, handler or anything to load, the
+DOM's text is the markup's text.
 
 test_report.py PURGEKIT_REPORT
 """
+import collections
 import hashlib
+import html.parser
 import json
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import unittest
+import zlib
 
-from reportlib import (expected_text, host_bytes, launcher_line, make_portable_tree, read_hosts,
-                       read_json_lines, write)
+from reportlib import (NOBODY, add_posix_names, expected_text, launcher_line, make_portable_tree, need,
+                       read_hosts, read_json_lines, write)
 
-NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
 GIB = 1 << 30
 
 
@@ -58,6 +66,72 @@ def run(program, args, user=None):
         return child.returncode, stdout.read(), stderr.read(), usage
 
 
+FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
+         "--disable-component-update", "--disable-sync", "--no-first-run", "--disable-quic",
+         "--disable-extensions", "--mute-audio"]
+
+
+class Text(html.parser.HTMLParser):
+    """The text a page shows (style and title left out), its elements and attributes."""
+
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.text, self.tags, self.attributes, self.skip = [], [], [], 0
+
+    def handle_starttag(self, tag, attrs):
+        self.tags.append(tag)
+        self.attributes += [name for name, _ in attrs]
+        self.skip += tag in ("style", "title")
+
+    def handle_endtag(self, tag):
+        self.skip -= tag in ("style", "title")
+
+    def handle_data(self, data):
+        if not self.skip:
+            self.text.append(data)
+
+    def words(self):
+        return " ".join("".join(self.text).split())
+
+
+def parse(markup):
+    parser = Text()
+    parser.feed(markup)
+    parser.close()
+    return parser
+
+
+def chromium(profile, args, page, timeout=120):
+    done = subprocess.run(["chromium"] + FLAGS + ["--user-data-dir=" + profile] + args + ["file://" + page],
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
+    return done.stdout.decode("utf-8")
+
+
+def page_requests(net_log):
+    """The URLs of the network requests that a page made (the browser's own have no origin)."""
+    with open(net_log, encoding="utf-8") as f:
+        log = json.load(f)
+    start = log["constants"]["logEventTypes"]["URL_REQUEST_START_JOB"]
+    return [e["params"]["url"] for e in log["events"]
+            if e["type"] == start and "url" in e.get("params", {})
+            and e["params"].get("initiator") != "not an origin"]
+
+
+def png_size(path):
+    """(width, height, distinct byte values of the pixel data) of a PNG file."""
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG file"
+    width, height = struct.unpack(">II", data[16:24])
+    at, pixels = 8, b""
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        if kind == b"IDAT":
+            pixels += data[at + 8:at + 8 + length]
+        at += 12 + length
+    return width, height, len(set(zlib.decompress(pixels)))
+
+
 class ReportTree(unittest.TestCase):
     program = None
 
@@ -69,14 +143,7 @@ class ReportTree(unittest.TestCase):
         cls.expected = make_portable_tree(cls.results)
         clean = expected_text("clean-nt351/expected-log.txt", ("Tue Dec 08 07:05:00 2026",))
         typical = expected_text("typical-infection-winxp/expected-log.txt", ("Wed Dec 09 10:00:00 2026",))
-        hostile = {
-            b"caf\xe9-PC": clean,
-            b"<script>alert(1)": clean,
-            b"<img src=x onerror=alert(2)>": clean,
-        }
-        for name, log in hostile.items():
-            write(os.path.join(os.fsencode(cls.results), name, b"PURGEKIT.LOG"), log)
-            cls.expected[name.decode("utf-8", "surrogateescape")] = ("clean", 1, 0)
+        add_posix_names(cls.results, cls.expected)
         # Links are not followed: a machine folder that is one, and a log that is one.
         outside = os.path.join(cls.temp, "outside")
         write(os.path.join(outside, "PURGEKIT.LOG"), typical)
@@ -108,6 +175,12 @@ class ReportTree(unittest.TestCase):
         cls.before = snapshot(cls.results)
         cls.status, cls.stdout, cls.stderr, cls.usage = run(cls.program, ["-o", cls.out, cls.results],
                                                             user="nobody")
+        cls.page = os.path.join(cls.out, "report.html")
+        with open(cls.page, encoding="utf-8") as f:   # valid UTF-8
+            cls.markup = f.read()
+        cls.net_log = os.path.join(cls.temp, "net-log.json")
+        cls.dom = chromium(os.path.join(cls.temp, "profile"),
+                           ["--dump-dom", "--virtual-time-budget=3000", "--log-net-log=" + cls.net_log], cls.page)
 
     @classmethod
     def tearDownClass(cls):
@@ -116,9 +189,7 @@ class ReportTree(unittest.TestCase):
 
     def test_exit_code_and_summary(self):
         self.assertEqual(self.status, 2, self.stderr)   # unreadable input
-        counts = {}
-        for status, _, _ in self.expected.values():
-            counts[status] = counts.get(status, 0) + 1
+        counts = collections.Counter(status for status, _, _ in self.expected.values())
         summary = self.stdout.decode()
         self.assertIn("purgekit-report: %d machines: %d attention, %d no-run, %d second-run, %d clean" % (
             len(self.expected), counts["attention"], counts["no-run"], counts["second-run"], counts["clean"]),
@@ -133,21 +204,23 @@ class ReportTree(unittest.TestCase):
         order = ["attention", "no-run", "second-run", "clean"]
         self.assertEqual([row["status"] for row in rows], sorted((row["status"] for row in rows), key=order.index))
         by_host = {row["host"]: row for row in rows}
-        typical = by_host["PC-TYPICAL"]
-        self.assertEqual((typical["platform"], typical["last_run"]), ("Windows XP", "2026-12-08T07:02:44"))
-        second = by_host["PC-SECOND"]
-        self.assertEqual(second["found"], "TROJ_VORN.A processes 2")
-        self.assertEqual(by_host["PC-LOCKED"]["failures"], "dropped file not deleted: C:\\windows\\system32\\wqk.dll")
+        for host, field, value in [
+                ("PC-TYPICAL", "platform", "Windows XP"),
+                ("PC-TYPICAL", "last_run", "2026-12-08T07:02:44"),
+                ("PC-SECOND", "found", "TROJ_VORN.A processes 2"),
+                ("PC-LOCKED", "found", "dropped files krn132.exe, wqk.dll"),
+                ("PC-LOCKED", "failures", "dropped file not deleted: C:\\windows\\system32\\wqk.dll"),
+                ("PC-CUT-RUN", "failures", "cut short: the run has no end"),
+                ("PC-FAILED-LAUNCH", "failures", "unattended run 2026-12-09T07:00:00Z: failed (exit code 1)"),
+                ("PC-FAILED-LAUNCH", "last_run", "2026-12-09T07:00:00Z"),
+                ("fs-left", "failures", "2 dormant copies left in place; 1 path the sweep could not read"),
+                ("PC-LAUNCH-ONLY", "last_run", "2026-12-07T15:30:12Z"),
+                ("PC-BADJSON", "failures", "runs.jsonl: 6 lines not read")]:
+            self.assertEqual(by_host[host][field], value, (host, field))
         self.assertIn("cut short", by_host["PC-CUT-LINE"]["failures"])
-        self.assertEqual(by_host["PC-FAILED-LAUNCH"]["failures"],
-                         "unattended run 2026-12-09T07:00:00Z: failed (exit code 1)")
-        self.assertEqual(by_host["PC-FAILED-LAUNCH"]["last_run"], "2026-12-09T07:00:00Z")
         self.assertIn("PURGEKIT.LOG could not be read: Permission denied", by_host["PC-UNREADABLE-LOG"]["failures"])
         self.assertIn("could not be read: Permission denied", by_host["PC-UNREADABLE-FOLDER"]["failures"])
-        self.assertEqual(by_host["fs-left"]["failures"], "2 dormant copies left in place; 1 path the sweep could not read")
-        self.assertEqual(by_host["PC-LAUNCH-ONLY"]["last_run"], "2026-12-07T15:30:12Z")
-        self.assertEqual(by_host["PC-BADJSON"]["failures"], "runs.jsonl: 6 lines not read")
-        self.assertIn(b"caf\xe9-PC", [host_bytes(row["host"]) for row in rows])   # kept as its bytes
+        self.assertIn(b"caf\xe9-PC", [row["host"].encode("utf-8", "surrogateescape") for row in rows])
 
     def test_runs(self):
         runs = read_json_lines(os.path.join(self.out, "runs.jsonl"))
@@ -163,8 +236,11 @@ class ReportTree(unittest.TestCase):
         self.assertEqual(typical[0]["services_deleted"], ["KernelSvc", "Krn132"])
         self.assertEqual(typical[0]["values_removed"], ["Run\\krn132"])
         self.assertEqual(typical[1]["dropped"]["WinSvc.exe"], "blocking folder")
+        self.assertEqual(per_host["PC-LOCKED"][0]["dropped"]["wqk.dll"], "delete failed")
         self.assertEqual([r["source"] for r in per_host["PC-TRANSCRIPTS"]],
                          ["console-20261207T081500Z.txt", "console-20261208T070000Z.txt"])
+        self.assertEqual(per_host["PC-TRANSCRIPTS"][0]["found"],
+                         "services KernelSvc, Krn132; TROJ_VORN.A processes 1; start-up values Run\\krn132; inoculated")
         self.assertEqual([r["outcome"] for r in per_host["PC-CUT-LINE"]], ["cleaned", "failed"])
         self.assertEqual(per_host["PC-LOCKED"][0]["failures"],
                          [{"kind": "dropped file not deleted", "text": "C:\\windows\\system32\\wqk.dll"}])
@@ -213,17 +289,62 @@ class ReportTree(unittest.TestCase):
         for where, what in expected:
             self.assertTrue(any(line.startswith("purgekit-report: " + where + ": ") and what in line for line in lines),
                             "no line for %s (%s) in:\n%s" % (where, what, "\n".join(lines)))
-        html = open(os.path.join(self.out, "report.html"), encoding="utf-8").read()
-        self.assertIn("PC-FIFO/PURGEKIT.LOG: not a regular file: not read", html)
+        self.assertIn("PC-FIFO/PURGEKIT.LOG: not a regular file: not read", self.markup)
 
-    def test_html_shows_names_as_text(self):
-        html = open(os.path.join(self.out, "report.html"), encoding="utf-8").read()   # valid UTF-8
-        self.assertNotIn("<script", html)
-        self.assertNotIn("<img", html)
-        self.assertIn("&lt;script&gt;alert(1)", html)
-        self.assertIn("&lt;img src=x onerror=alert(2)&gt;", html)
-        self.assertIn('caf<span class="byte" title="a byte shown by its value">\\xE9</span>-PC', html)
-        self.assertEqual(len(re.findall(r'<tr class="m-', html)), len(self.expected))
+    def test_dom_holds_totals_and_machines(self):
+        dom = parse(self.dom)
+        words = dom.words()
+        self.assertIn("PURGEKIT outbreak report", words)
+        statuses = [status for status, _, _ in self.expected.values()]
+        for status in ("attention", "no-run", "second-run", "clean"):
+            total = re.search(r'id="total-%s"><b>(\d+)</b>' % status, self.dom)
+            self.assertIsNotNone(total, status)
+            self.assertEqual(int(total.group(1)), statuses.count(status), status)
+        rows = re.findall(r'<tr class="m-([a-z-]+)"><td class="name">(.*?)</td>', self.dom)
+        self.assertEqual(len(rows), len(self.expected))
+        # Every name as text in its cell: markup escaped, a byte that is not UTF-8 by its value.
+        names = {name for _, name in rows}
+        marker = '<span class="byte" title="a byte shown by its value">\\xE9</span>'
+        self.assertEqual(names, {host.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+                                 .replace("\udce9", marker) for host in self.expected})
+        # The folder named "<script>...": text in a cell, and no script element anywhere.
+        self.assertIn("&lt;script&gt;alert(1)", names)
+        self.assertNotIn("script", dom.tags)
+        self.assertIn("caf\\xE9-PC", words)
+        self.assertEqual(dom.tags.count("svg"), 1)
+
+    def test_nothing_loaded_from_outside(self):
+        self.assertEqual(page_requests(self.net_log), [])
+        # The markup names nothing to load, not even from this machine (texts of the results
+        # such as a folder named "<img src=x ...>" or "... not a regular file: ..." are no names).
+        for pattern in (r"<script", r"<link", r"<img", r"<iframe", r"<object", r"<embed", r"<[^>]*\bsrc\s*=",
+                        r"<[^>]*\bhref\s*=", r"url\(", r"@import", r"https?:", r"\bfile:/"):
+            self.assertIsNone(re.search(pattern, self.markup, re.I), pattern)
+        # The method sees a page that does load from outside.
+        control = os.path.join(self.temp, "control.html")
+        with open(control, "w") as f:
+            f.write('<!DOCTYPE html><img src="http://192.0.2.1/x.png">')
+        control_log = os.path.join(self.temp, "control-log.json")
+        chromium(os.path.join(self.temp, "control-profile"),
+                 ["--dump-dom", "--virtual-time-budget=3000", "--log-net-log=" + control_log], control)
+        self.assertEqual(page_requests(control_log), ["http://192.0.2.1/x.png"])
+
+    def test_reads_the_same_without_javascript(self):
+        markup = parse(self.markup)
+        self.assertNotIn("script", markup.tags)
+        self.assertNotIn("noscript", markup.tags)
+        self.assertEqual([a for a in markup.attributes if a.startswith("on")], [])
+        self.assertIn("default-src 'none'", self.markup)   # no script could run
+        self.assertEqual(parse(self.dom).words(), markup.words())
+
+    def test_screenshot(self):
+        shot = os.path.join(self.temp, "report.png")
+        chromium(os.path.join(self.temp, "shot-profile"), ["--screenshot=" + shot, "--window-size=1280,1600"],
+                 self.page)
+        width, height, shades = png_size(shot)
+        self.assertEqual((width, height), (1280, 1600))
+        self.assertGreater(shades, 16, "a blank page")
+        shutil.copy(shot, "report-screenshot.png")
 
     def test_memory_stays_small(self):
         # The 1 GB log streamed: the peak is the reader's, not the file's.
@@ -308,13 +429,9 @@ class ReportRefusals(unittest.TestCase):
 def main():
     if len(sys.argv) < 2 or not os.access(sys.argv[1], os.X_OK):
         sys.exit("usage: test_report.py PURGEKIT_REPORT")
-    program = os.path.abspath(sys.argv[1])
-    for test_class in (ReportTree, ReportRefusals):
-        test_class.program = program
-    suite = unittest.TestSuite(unittest.defaultTestLoader.loadTestsFromTestCase(c)
-                               for c in (ReportTree, ReportRefusals))
-    result = unittest.TextTestRunner(verbosity=2).run(suite)
-    sys.exit(0 if result.wasSuccessful() else 1)
+    need("chromium")
+    ReportTree.program = ReportRefusals.program = os.path.abspath(sys.argv[1])
+    unittest.main(argv=sys.argv[:1], verbosity=2)
 
 
 if __name__ == "__main__":

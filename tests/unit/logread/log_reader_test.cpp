@@ -145,6 +145,8 @@ TEST(LogReaderTest, CutAndDamagedLogs)
     std::string infected = ScenarioExpectedText("memory-variant-a/expected-log.txt");
     size_t secondStart = log.find("Start :", log.find("Start :") + 1);
     size_t memoryLine = infected.find("---> found TROJ_VORN.A") + 5;
+    std::string lf = log;
+    lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
     struct Case {
         const char* name;
         std::string bytes;
@@ -161,14 +163,7 @@ TEST(LogReaderTest, CutAndDamagedLogs)
          log.substr(0, secondStart - 28) + std::string("\x00\xff\xfe garbage\r\n", 15) +
              log.substr(secondStart - 28),
          "cleaned clean"},
-        {"LF line ends", [&] {
-             std::string lf;
-             for (char c : log) {
-                 if (c != '\r') lf += c;
-             }
-             return lf;
-         }(),
-         "cleaned clean"},
+        {"LF line ends", lf, "cleaned clean"},
         {"text that is not the cleaner's", "hello\nworld\n\x01\x02\x03", ""},
         {"empty", "", ""},
     };
