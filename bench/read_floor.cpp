@@ -4,8 +4,9 @@
 // given) and makes, per regular file, exactly the sweep's system calls for reading it: open,
 // fstat, the advice that its reads are random, the positioned reads that ReadBytesForSets asks
 // for (none for a file too small for any set, one of up to 4,096 bytes for a file that fails the
-// header tests, then the rest up to the furthest pattern end), close. Nothing is matched and nothing printed but the counts, so
-// the sweep's time against this one is what its threads, matching and output cost on top.
+// header tests, then the rest up to the furthest pattern end), close. Nothing is matched and
+// nothing printed but the counts, so the sweep's time against this one is what its threads,
+// matching and output cost on top.
 #include "detect/detect.h"
 #include "sweep/read_at_posix.h"
 

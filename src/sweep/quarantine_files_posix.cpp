@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 const int32_t kQuarantineNameTaken = EEXIST;
+const int32_t kQuarantineOtherDevice = EXDEV;
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <winternl.h>
 
 const int32_t kQuarantineNameTaken = ERROR_ALREADY_EXISTS;
+const int32_t kQuarantineOtherDevice = ERROR_NOT_SAME_DEVICE;   // two shares of one volume too
 
 namespace {
 

@@ -170,6 +170,39 @@ int32_t WriteMoveRecord(SweepContext* context, const std::string& line, std::str
     return error;
 }
 
+int32_t MoveReachedFile(SweepContext* context, const FileOutcome& outcome, ReachedFile* file,
+                        std::time_t now, const std::string& final)
+{
+    const std::string line = ManifestLine(outcome, now, final);
+    std::string record;
+    int32_t error = WriteMoveRecord(context, line, &record);
+    if (error != 0) {
+        return error;
+    }
+    error = outcome.identity.device == context->quarantineDevice
+                ? RenameReachedFile(context, file, final)
+                : kQuarantineOtherDevice;
+    const bool copied = error == kQuarantineOtherDevice;
+    if (copied) {
+        error = CopyReachedFile(context, file, final);
+    }
+    if (error == 0) {
+        error = FlushQuarantineFolder(context);
+        if (error == 0) {
+            error = AppendManifest(context, line);
+        }
+        if (error != 0) {
+            // Not recorded, so not kept: the copy deleted, a renamed file put back.
+            if (copied ? DeleteInQuarantine(context, final) != 0
+                       : PutReachedFileBack(context, file, final) != 0) {
+                return error;   // the record stays, for the next run to write the line
+            }
+        }
+    }
+    DeleteInQuarantine(context, record);
+    return error != 0 ? error : FinishReachedFile(context, file, final, copied);
+}
+
 void FinishStaleWork(SweepContext* context, const std::vector<std::string>& names, bool posix)
 {
     for (const std::string& name : names) {

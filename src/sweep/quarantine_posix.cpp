@@ -1,11 +1,9 @@
 // Quarantine and removal on POSIX. Others may write to the swept tree while the sweep runs:
 // a found file is reached again through folders opened without following a link and acted
-// on only when it is still the file scanned (device, inode, size, change time). A kill at any
-// moment loses nothing: the move's manifest line is first written as a record; on one file
-// system the file is renamed into the quarantine; across file systems (or mounts of one, where
-// rename says EXDEV) a temporary copy is written, flushed, checked and renamed into place; the
-// folder is flushed, the line appended to the manifest and flushed, the record deleted, and
-// only then is a copied original deleted.
+// on only when it is still the file scanned (device, inode, size, change time). Its part in a
+// move (whose order of steps is MoveReachedFile's): on one file system it is renamed into the
+// quarantine; across file systems (or mounts of one, where rename says EXDEV) a temporary
+// copy is written, flushed, checked and renamed into place, and the original deleted last.
 #include "sweep/found_file_posix.h"
 #include "sweep/quarantine_files.h"
 #include "sweep/sweep_platform.h"
@@ -17,6 +15,12 @@
 #include <unistd.h>
 
 #include <cstring>
+
+struct ReachedFile {
+    int folder = -1;    // the found file's folder, opened without links
+    std::string name;   // its name there
+    FileIdentity identity;
+};
 
 namespace {
 
@@ -144,25 +148,6 @@ void PutBack(SweepContext* context, const std::string& quarantined, int folder,
     }
 }
 
-// One file system: the entry renamed into the quarantine, then checked there (nobody else
-// can reach it there); what is not the file scanned goes back. RETURNS 0, EXDEV (two mounts
-// of one file system), kErrorChangedSinceScan or the error.
-int32_t RenameIntoQuarantine(SweepContext* context, int folder, const std::string& name,
-                             const FileIdentity& identity, const std::string& final)
-{
-    int32_t error = RenameNoReplace(folder, name, Folder(context), final);
-    if (error != 0) {
-        return error;
-    }
-    struct stat status;
-    if (fstatat(Folder(context), final.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !SameFile(status, identity, false)) {
-        PutBack(context, final, folder, name);
-        return kErrorChangedSinceScan;
-    }
-    return 0;
-}
-
 // Copies the checked open file into a new temporary file in the quarantine (created
 // exclusively: never through a link put at its name), flushed; the copy must hold as many
 // bytes as the file had when scanned, and the file must not have changed meanwhile.
@@ -221,37 +206,6 @@ int32_t CopyToTemporary(SweepContext* context, int source, const FileIdentity& i
     return error;
 }
 
-// Across file systems: the copy made from the file opened without following a link and
-// checked, then renamed to its quarantine name. A folder that will not let the original go
-// is known before anything is copied. RETURNS 0 or the error.
-int32_t CopyIntoQuarantine(SweepContext* context, int folder, const std::string& name,
-                           const FileIdentity& identity, const std::string& final)
-{
-    if (faccessat(folder, ".", W_OK | X_OK, AT_EACCESS) != 0) {
-        return errno;
-    }
-    int source = openat(folder, name.c_str(),
-                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (source < 0) {
-        return errno == ELOOP ? kErrorChangedSinceScan : errno;
-    }
-    struct stat status;
-    int32_t error = fstat(source, &status) != 0 ? errno
-                    : SameFile(status, identity, true) ? 0 : kErrorChangedSinceScan;
-    std::string temporary;
-    if (error == 0) {
-        error = CopyToTemporary(context, source, identity, &temporary);
-    }
-    close(source);
-    if (error == 0) {
-        error = RenameNoReplace(Folder(context), temporary, Folder(context), final);
-        if (error != 0) {
-            DeleteInQuarantine(context, temporary);
-        }
-    }
-    return error;
-}
-
 // A renamed file loses its execute permission (a copy was made so).
 void DropExecuteBits(SweepContext* context, const std::string& final, const FileIdentity& identity)
 {
@@ -267,51 +221,69 @@ void DropExecuteBits(SweepContext* context, const std::string& final, const File
     close(descriptor);
 }
 
-// The move of the reached, checked file. RETURNS 0 or the error; the original stays unless 0
-// (or unless the very last step, its deletion, failed: then its copy stays recorded too).
-int32_t MoveScannedFile(SweepContext* context, const FileOutcome& outcome, int folder,
-                        const std::string& name, std::time_t now, const std::string& final)
+}  // namespace
+
+// One file system: the entry renamed into the quarantine, then checked there (nobody else
+// can reach it there); what is not the file scanned goes back.
+int32_t RenameReachedFile(SweepContext* context, ReachedFile* file, const std::string& final)
 {
-    const std::string line = ManifestLine(outcome, now, final);
-    std::string record;
-    int32_t error = WriteMoveRecord(context, line, &record);
+    int32_t error = RenameNoReplace(file->folder, file->name, Folder(context), final);
     if (error != 0) {
         return error;
     }
-    const bool oneDevice = outcome.identity.device == context->quarantineDevice;
-    bool copied = false;
-    if (oneDevice) {
-        error = RenameIntoQuarantine(context, folder, name, outcome.identity, final);
+    struct stat status;
+    if (fstatat(Folder(context), final.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !SameFile(status, file->identity, false)) {
+        PutBack(context, final, file->folder, file->name);
+        return kErrorChangedSinceScan;
     }
-    if (!oneDevice || error == EXDEV) {   // EXDEV: two mounts of one file system
-        error = CopyIntoQuarantine(context, folder, name, outcome.identity, final);
-        copied = error == 0;
-    }
-    if (error == 0) {
-        error = FlushQuarantineFolder(context);
-        if (error == 0) {
-            error = AppendManifest(context, line);
-        }
-        if (error != 0) {
-            // Not recorded, so not kept: the copy deleted, a renamed file put back.
-            if (copied ? DeleteInQuarantine(context, final) != 0
-                       : RenameNoReplace(Folder(context), final, folder, name) != 0) {
-                return error;   // the record stays, for the next run to write the line
-            }
-        }
-    }
-    DeleteInQuarantine(context, record);
-    if (error != 0) {
-        return error;
-    }
-    if (!copied) {
-        DropExecuteBits(context, final, outcome.identity);
-        return 0;
-    }
-    return DeleteScannedFile(context, folder, name, outcome.identity);
+    return 0;
 }
 
-}  // namespace
+// Across file systems: the copy made from the file opened without following a link and
+// checked, then renamed to its quarantine name. A folder that will not let the original go
+// is known before anything is copied.
+int32_t CopyReachedFile(SweepContext* context, ReachedFile* file, const std::string& final)
+{
+    if (faccessat(file->folder, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        return errno;
+    }
+    int source = openat(file->folder, file->name.c_str(),
+                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (source < 0) {
+        return errno == ELOOP ? kErrorChangedSinceScan : errno;
+    }
+    struct stat status;
+    int32_t error = fstat(source, &status) != 0 ? errno
+                    : SameFile(status, file->identity, true) ? 0 : kErrorChangedSinceScan;
+    std::string temporary;
+    if (error == 0) {
+        error = CopyToTemporary(context, source, file->identity, &temporary);
+    }
+    close(source);
+    if (error == 0) {
+        error = RenameNoReplace(Folder(context), temporary, Folder(context), final);
+        if (error != 0) {
+            DeleteInQuarantine(context, temporary);
+        }
+    }
+    return error;
+}
+
+int32_t PutReachedFileBack(SweepContext* context, ReachedFile* file, const std::string& final)
+{
+    return RenameNoReplace(Folder(context), final, file->folder, file->name);
+}
+
+int32_t FinishReachedFile(SweepContext* context, ReachedFile* file, const std::string& final,
+                          bool copied)
+{
+    if (!copied) {
+        DropExecuteBits(context, final, file->identity);
+        return 0;
+    }
+    return DeleteScannedFile(context, file->folder, file->name, file->identity);
+}
 
 WorkOwner ThisProcess()
 {
@@ -364,19 +336,19 @@ void CloseQuarantine(SweepContext* context)
 
 void MoveToQuarantine(SweepContext* context, FileOutcome* outcome)
 {
-    int folder = -1;
-    std::string name;
-    int32_t error = ReachScannedFile(*outcome, &folder, &name);
+    ReachedFile file;
+    file.identity = outcome->identity;
+    int32_t error = ReachScannedFile(*outcome, &file.folder, &file.name);
     std::time_t now = std::time(nullptr);
     std::string final;
     if (error == 0) {
         error = FreshName(context, now, &final);
     }
     if (error == 0) {
-        error = MoveScannedFile(context, *outcome, folder, name, now, final);
+        error = MoveReachedFile(context, *outcome, &file, now, final);
     }
-    if (folder >= 0) {
-        close(folder);
+    if (file.folder >= 0) {
+        close(file.folder);
     }
     outcome->action = error == 0 ? FoundAction::kMoved : FoundAction::kFailed;
     outcome->actionError = error;

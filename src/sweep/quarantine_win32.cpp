@@ -3,12 +3,10 @@
 // for a file the sweep reached through a link), and with a share mode that lets nobody else
 // write, rename or delete it; it is acted on only when it is still the file scanned (volume
 // serial number, file index, size, last-write time), and then only through that handle: it is
-// renamed into the quarantine, copied from, or deleted as the open file itself. The order of
-// the steps is that of POSIX, so that a kill at any moment loses nothing: the move's manifest
-// line first written as a record; on one volume the file renamed into the quarantine; across
-// volumes (or where the rename says ERROR_NOT_SAME_DEVICE) a temporary copy written, flushed,
-// checked and renamed into place; the line appended to the manifest and flushed, the record
-// deleted, and only then a copied original deleted.
+// renamed into the quarantine, copied from, or deleted as the open file itself. Its part in a
+// move (whose order of steps is MoveReachedFile's): on one volume it is renamed into the
+// quarantine; across volumes (or where the rename says ERROR_NOT_SAME_DEVICE) a temporary copy
+// is written, flushed, checked and renamed into place, and the original deleted last.
 #include "sweep/nt_file_win32.h"
 #include "sweep/quarantine_files.h"
 #include "sweep/sweep_platform.h"
@@ -19,6 +17,11 @@
 #include <winternl.h>
 
 #include <vector>
+
+struct ReachedFile {
+    HANDLE file;                // open with DELETE, checked
+    const FileOutcome* outcome;
+};
 
 namespace {
 
@@ -161,56 +164,6 @@ int32_t CopyToTemporary(SweepContext* context, HANDLE source, const FileIdentity
     return 0;
 }
 
-// The move of the opened, checked file. RETURNS 0 or the error; the original stays unless 0
-// (or unless the very last step, its deletion, failed: then its copy stays recorded too).
-int32_t MoveScannedFile(SweepContext* context, const FileOutcome& outcome, HANDLE file,
-                        std::time_t now, const std::string& final)
-{
-    const std::string line = ManifestLine(outcome, now, final);
-    std::string record;
-    int32_t error = WriteMoveRecord(context, line, &record);
-    if (error != 0) {
-        return error;
-    }
-    const std::wstring finalName = Utf8ToWide(final);
-    const bool oneVolume = outcome.identity.device == context->quarantineDevice;
-    bool copied = false;
-    if (oneVolume) {
-        error = static_cast<int32_t>(RenameOpenFile(file, Folder(context), finalName));
-    }
-    if (!oneVolume || error == ERROR_NOT_SAME_DEVICE) {   // two shares of one server volume
-        HANDLE copy = INVALID_HANDLE_VALUE;
-        error = CopyToTemporary(context, file, outcome.identity, &copy);
-        if (error == 0) {
-            error = static_cast<int32_t>(RenameOpenFile(copy, Folder(context), finalName));
-            if (error != 0) {
-                DeleteOpenFile(copy);
-            }
-            CloseHandle(copy);
-        }
-        copied = error == 0;
-    }
-    if (error == 0) {
-        FlushQuarantineFolder(context);
-        error = AppendManifest(context, line);
-        if (error != 0) {
-            // Not recorded, so not kept: the copy deleted, a renamed file put back.
-            std::wstring place = outcome.ownPath.empty()
-                                     ? ExtendedPath(outcome.path, outcome.rootLength)
-                                     : ExtendedPath(outcome.ownPath);
-            if (copied ? DeleteInQuarantine(context, final) != 0
-                       : RenameOpenFile(file, nullptr, NativePath(place)) != 0) {
-                return error;   // the record stays, for the next run to write the line
-            }
-        }
-    }
-    DeleteInQuarantine(context, record);
-    if (error != 0 || !copied) {
-        return error;
-    }
-    return static_cast<int32_t>(DeleteOpenFile(file));
-}
-
 // Every missing folder of the path, from the top.
 void MakeFolders(const std::string& path)
 {
@@ -242,6 +195,39 @@ std::vector<std::string> WorkNamesIn(const SweepContext* context)
 }
 
 }  // namespace
+
+int32_t RenameReachedFile(SweepContext* context, ReachedFile* file, const std::string& final)
+{
+    return static_cast<int32_t>(RenameOpenFile(file->file, Folder(context), Utf8ToWide(final)));
+}
+
+int32_t CopyReachedFile(SweepContext* context, ReachedFile* file, const std::string& final)
+{
+    HANDLE copy = INVALID_HANDLE_VALUE;
+    int32_t error = CopyToTemporary(context, file->file, file->outcome->identity, &copy);
+    if (error == 0) {
+        error = static_cast<int32_t>(RenameOpenFile(copy, Folder(context), Utf8ToWide(final)));
+        if (error != 0) {
+            DeleteOpenFile(copy);
+        }
+        CloseHandle(copy);
+    }
+    return error;
+}
+
+// Back where the scan found it: its own path when it was reached through a link.
+int32_t PutReachedFileBack(SweepContext*, ReachedFile* file, const std::string&)
+{
+    const FileOutcome& outcome = *file->outcome;
+    std::wstring place = outcome.ownPath.empty() ? ExtendedPath(outcome.path, outcome.rootLength)
+                                                 : ExtendedPath(outcome.ownPath);
+    return static_cast<int32_t>(RenameOpenFile(file->file, nullptr, NativePath(place)));
+}
+
+int32_t FinishReachedFile(SweepContext*, ReachedFile* file, const std::string&, bool copied)
+{
+    return copied ? static_cast<int32_t>(DeleteOpenFile(file->file)) : 0;
+}
 
 WorkOwner ThisProcess()
 {
@@ -309,7 +295,8 @@ void MoveToQuarantine(SweepContext* context, FileOutcome* outcome)
         error = FreshName(context, now, &final);
     }
     if (error == 0) {
-        error = MoveScannedFile(context, *outcome, file, now, final);
+        ReachedFile reached{file, outcome};
+        error = MoveReachedFile(context, *outcome, &reached, now, final);
     }
     if (file != INVALID_HANDLE_VALUE) {
         CloseHandle(file);

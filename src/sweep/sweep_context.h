@@ -37,7 +37,6 @@ struct SweepContext {
     intptr_t quarantineFolder = -1;   // its descriptor on POSIX, its HANDLE on Win32
     uint64_t quarantineDevice = 0;
     uint64_t quarantineIndex = 0;   // the folder's inode (file index): never walked into
-    int32_t quarantineError = 0;    // always 0 once the sweep runs: an unusable folder is refused
     WorkOwner self;                 // this host and process, as work files name them
     std::string manifestName;       // this host's manifest
     std::mutex manifestLock;

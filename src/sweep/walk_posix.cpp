@@ -119,8 +119,7 @@ void EnterFolder(Walk* walk, bool follow)
         }
     }
     const SweepContext& context = *walk->context;
-    if (options.haveMove && context.quarantineError == 0 &&
-        context.quarantineDevice == static_cast<uint64_t>(status.st_dev) &&
+    if (options.haveMove && context.quarantineDevice == static_cast<uint64_t>(status.st_dev) &&
         context.quarantineIndex == static_cast<uint64_t>(status.st_ino)) {
         skip = true;   // the quarantine itself: what is held there was found already
     }

@@ -122,7 +122,7 @@ void EnterFolder(Walk* walk)
         }
     }
     const SweepContext& context = *walk->context;
-    if (options.haveMove && context.quarantineError == 0 && context.quarantineDevice == volume &&
+    if (options.haveMove && context.quarantineDevice == volume &&
         context.quarantineIndex == index) {
         return;   // the quarantine itself: what is held there was found already
     }

@@ -15,15 +15,12 @@ int close(int fd)
     char link[64], path[PATH_MAX];
     snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
     ssize_t length = readlink(link, path, sizeof path - 1);
-    if (!done && length > 0 && getenv("RACE_FILE") != NULL) {
-        path[length] = 0;
-        if (strcmp(path, getenv("RACE_FILE")) == 0) {
-            done = 1;
-            int result = real_close(fd);
-            unsetenv("LD_PRELOAD");
-            if (system(getenv("RACE_SWAP")) != 0) abort();
-            return result;
-        }
-    }
-    return real_close(fd);
+    if (done || length <= 0 || getenv("RACE_FILE") == NULL) return real_close(fd);
+    path[length] = 0;
+    if (strcmp(path, getenv("RACE_FILE")) != 0) return real_close(fd);
+    done = 1;
+    int result = real_close(fd);
+    unsetenv("LD_PRELOAD");
+    if (system(getenv("RACE_SWAP")) != 0) abort();
+    return result;
 }

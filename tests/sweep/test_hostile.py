@@ -21,8 +21,6 @@ from sweeplib import (OpenWatch, TempTree, json_found, main, read_json_lines, ru
 
 DENIED = b"Permission denied"
 NO_FILE = b"No such file or directory"
-
-
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
@@ -279,7 +277,6 @@ class HostileTree(unittest.TestCase):
             with self.subTest(name):
                 self.assertEqual(self.sweep(["-i"] + args), (1, lines, counts, []))
 
-
     def test_adversary_who_wins_every_race(self):
         """The moment the scan closes a found file, the adversary swaps it for a link to a
         victim or for a new file, or swaps its folder for a link to a folder holding an
@@ -298,26 +295,27 @@ class HostileTree(unittest.TestCase):
                 with self.subTest(action=action, swap=swap):
                     run_tree = TempTree("/dev/shm" if action == "--move across" else None)
                     self.addCleanup(run_tree.__exit__)
-                    found, victims = run_tree.join("tree", "dir", "worm.exe"), run_tree.join("victims")
+                    found = run_tree.join("tree", "dir", "worm.exe")
+                    victim = run_tree.join("victims", "worm.exe")
                     write(found, standin("A", self.samples))
-                    write(os.path.join(victims, "worm.exe"), b"innocent victim\n")
-                    before = os.stat(os.path.join(victims, "worm.exe"))
+                    write(victim, b"innocent victim\n")
+                    before = os.stat(victim)
                     quarantine = run_tree.join("q") if action == "--move same" else self.tree.join(swap)
                     args = ["--json", "-j", "1"] + (["--move", quarantine] if "move" in action
                                                     else ["--remove"])
                     env = dict(os.environ, LD_PRELOAD=hook, RACE_FILE=found, RACE_SWAP=command,
-                               F=found, V=victims)
+                               F=found, V=os.path.dirname(victim))
                     done = subprocess.run([self.program] + args + [run_tree.join("tree")], env=env,
                                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
                     objects, summary = read_json_lines(self, done.stdout)
                     self.assertEqual((done.returncode, done.stderr, summary["errors"]), (1, b"", 1))
                     self.assertEqual([(o["action"], o["error"]) for o in objects],
                                      [("failed", "changed since it was scanned")])
-                    after = os.stat(os.path.join(victims, "worm.exe"))
-                    self.assertEqual((after.st_ino, after.st_mtime_ns, after.st_mode),
-                                     (before.st_ino, before.st_mtime_ns, before.st_mode))
-                    with open(os.path.join(victims, "worm.exe"), "rb") as f:
-                        self.assertEqual(f.read(), b"innocent victim\n")
+                    after = os.stat(victim)
+                    with open(victim, "rb") as f:
+                        self.assertEqual((after.st_ino, after.st_mtime_ns, after.st_mode, f.read()),
+                                         (before.st_ino, before.st_mtime_ns, before.st_mode,
+                                          b"innocent victim\n"))
                     if swap == "the file, for a new file":
                         self.assertEqual(open(found, "rb").read(), b"innocent\n")
                     self.assertEqual(sorted(os.listdir(os.path.dirname(found))), ["worm.exe"])

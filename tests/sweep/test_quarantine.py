@@ -1,11 +1,9 @@
 #!/usr/bin/env python3
 """Quarantine and removal of found files: --move on one file system (a rename), across file
-systems and across two mounts of one (a copy), the manifest, names that never collide, execute
-bits dropped; --remove; links followed; the failures that must leave the original where it
-was: a quarantine folder or manifest that cannot be written, a file that cannot be deleted; a
-quarantine folder others could use, refused; the order of a move's steps as strace sees them,
-a copy cut short, links planted at the names a move is about to use, and what killed runs of
-this and other hosts left in the quarantine.
+systems or two mounts of one (a copy), the manifest, names that never collide, execute bits
+dropped; --remove; links followed; the failures that must leave the original where it was; a
+quarantine folder others could use, refused; a move's steps under strace, a copy cut short,
+links planted at the names a move uses, and what killed runs of any host left.
 
 test_quarantine.py PURGEKIT_SCAN [SAMPLES_DIR]
 """
@@ -37,13 +35,15 @@ def manifest_path(path):
     return path
 
 
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
 def manifest_rows(quarantine):
     """This host's manifest as rows of fields ([] when there is none)."""
     path = os.path.join(quarantine, MANIFEST)
-    if not os.path.exists(path):
-        return []
-    with open(path, "rb") as f:
-        manifest = f.read()
+    manifest = read(path) if os.path.exists(path) else b""
     assert manifest.endswith(b"\n") or manifest == b"", "the manifest's last line is cut"
     return [line.split(b"\t") for line in manifest.split(b"\n")[:-1]]
 
@@ -325,11 +325,9 @@ class Quarantine(unittest.TestCase):
         """A found file reached through a link (found with --follow-symlinks, or named as a
         path) is acted on as the file scanned: the linked file is moved or removed, the link
         stays, and the manifest gives the link's path and the file's own."""
-        rows = [("--follow-symlinks, --move", ["--follow-symlinks", "--move"], "root"),
-                ("--follow-symlinks, --remove", ["--follow-symlinks", "--remove"], "root"),
-                ("a link named as the path, --move", ["--move"], "link")]
-        for name, args, given in rows:
-            with self.subTest(name):
+        for args, given in ((["--follow-symlinks", "--move"], "root"),
+                            (["--follow-symlinks", "--remove"], "root"), (["--move"], "the link")):
+            with self.subTest(args=args, given=given):
                 tree = self.temp()
                 target, link = tree.join("outside", "worm.exe"), tree.join("root", "link.exe")
                 quarantine = tree.join("q")
@@ -337,11 +335,10 @@ class Quarantine(unittest.TestCase):
                 digest = sha256(target)
                 os.makedirs(os.path.dirname(link))
                 os.symlink(target, link)
-                args = args + ([quarantine] if "--move" in args else [])
-                given = tree.join("root") if given == "root" else link
-                status, stdout, stderr = run(self.program, ["-i"] + args + [given])
-                lines, _ = split_text(stdout)
-                self.assertEqual((status, stderr, lines[0]),
+                args = ["-i"] + args + ([quarantine] if "--move" in args else [])
+                given = link if given == "the link" else tree.join(given)
+                status, stdout, stderr = run(self.program, args + [given])
+                self.assertEqual((status, stderr, split_text(stdout)[0][0]),
                                  (1, b"", link.encode() + b": TROJ_VORN.A FOUND"))
                 self.assertTrue(os.path.islink(link) and not os.path.lexists(target))
                 if "--move" in args:
@@ -354,41 +351,38 @@ class Quarantine(unittest.TestCase):
         move is about to use: its quarantine names and temporary copies, the private names
         beside a file being removed, the manifest. Nothing is written or deleted through a
         link: taken names are passed over, and a linked manifest fails the move."""
-        rows = [("quarantine and temporary names", SHM, "--move", (".vir", ".tmp"), None),
-                ("private names beside the file removed", None, "--remove", (".del",), None),
-                ("the manifest", SHM, "--move", (), b"Too many levels of symbolic links")]
-        for name, tree_base, action, kinds, reason in rows:
+        rows = [("quarantine and temporary names", SHM, "--move", ".tmp", None),
+                ("private names beside the file removed", None, "--remove", ".del", None),
+                ("the manifest", SHM, "--move", None, b"Too many levels of symbolic links")]
+        for name, tree_base, action, work, reason in rows:
             with self.subTest(name):
                 path = self.temp(tree_base).join("root", "a.exe")
                 write(path, standin("A", self.samples))
                 digest = sha256(path)
-                quarantine = self.temp().join("q")
+                quarantine, victim = self.temp().join("q"), self.trees[-1].join("victim")
                 os.mkdir(quarantine, 0o700)
-                victim = self.trees[-1].join("victim")
                 write(victim, b"the victim\n")
-                args = [action] + ([quarantine] if action == "--move" else []) + [path]
                 # The sweep's pid known before it starts: planted, then it goes.
-                child = subprocess.Popen(["sh", "-c", 'read go; exec "$0" "$@"', self.program, "-i"]
-                                         + args, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                child = subprocess.Popen(["sh", "-c", 'read go; exec "$0" "$@"', self.program, "-i",
+                                          action] + ([quarantine] if action == "--move" else []) + [path],
+                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                          stderr=subprocess.PIPE)
-                names = [os.path.join(quarantine, MANIFEST)] if reason else []
-                folder = quarantine if ".tmp" in kinds else os.path.dirname(path)
+                folder = quarantine if work == ".tmp" else os.path.dirname(path)
+                links = [os.path.join(quarantine, MANIFEST)] if reason else [
+                    os.path.join(folder, work_prefix(child.pid) + "%d%s" % (n, work))
+                    for n in range(1, 150)]
                 now = int(time.time())
-                for n in range(1, 150):
-                    if kinds:
-                        work = work_prefix(child.pid) + "%d%s" % (n, kinds[-1])
-                        names.append(os.path.join(folder, work))
-                    for second in range(now, now + 4) if ".vir" in kinds and n < 50 else ():
-                        stamp = time.strftime("%Y%m%dT%H%M%SZ", time.gmtime(second))
-                        names.append(os.path.join(quarantine, "%s-%s-%d-%06d.vir" % (
-                            stamp, host_label(), child.pid, n)))
-                for link in names:
+                for second in range(now, now + 4) if work == ".tmp" else ():
+                    stamp = time.strftime("%Y%m%dT%H%M%SZ", time.gmtime(second))
+                    links += [os.path.join(quarantine, "%s-%s-%d-%06d.vir" % (
+                        stamp, host_label(), child.pid, n)) for n in range(1, 50)]
+                for link in links:
                     os.symlink(victim, link)
                 stdout, stderr = child.communicate(b"\n", timeout=60)
                 self.assertEqual((child.returncode, stderr),
                                  (1, path.encode() + b": ERROR: " + reason + b"\n" if reason else b""))
-                self.assertEqual(open(victim, "rb").read(), b"the victim\n")
-                self.assertTrue(all(os.readlink(link) == victim for link in names))
+                self.assertEqual(read(victim), b"the victim\n")
+                self.assertTrue(all(os.readlink(link) == victim for link in links))
                 self.assertEqual(os.path.exists(path), bool(reason))
                 kept = [os.path.join(quarantine, n) for n in os.listdir(quarantine)]
                 self.assertEqual([sha256(n) for n in kept if n.endswith(".vir") and not os.path.islink(n)],
@@ -409,29 +403,26 @@ class Quarantine(unittest.TestCase):
         status, _, stderr = self.strace(["-o", log, "-e", "trace=openat,fsync,renameat2,unlinkat,write",
                                          self.program, "-j", "1", "--move", quarantine, root])
         self.assertEqual(status, 1, stderr)
-        with open(log) as f:
-            calls = [line.split(None, 1)[1] for line in f]
-        steps = [-1]
-
-        def step(pattern):
-            at = next((i for i in range(steps[-1] + 1, len(calls)) if re.match(pattern, calls[i])),
-                      None)
-            self.assertIsNotNone(at, "no %s after %s" % (pattern, calls[steps[-1]]))
-            steps.append(at)
-            return re.search(r"= (\d+)", calls[at]).group(1)
-
-        folder = step(r'openat\(AT_FDCWD, "%s", O_RDONLY\|O_CLOEXEC\|O_DIRECTORY\)' % quarantine)
-        copy = step(r'openat\(%s, "\.purgekit-[^"]*\.tmp", O_WRONLY\|O_CREAT\|O_EXCL\|' % folder)
-        step(r"fsync\(%s\)" % copy)
-        step(r'renameat2\(%s, "\.purgekit-[^"]*\.tmp", %s, "[^"]*\.vir", RENAME_NOREPLACE\)'
-             % (folder, folder))
-        step(r"fsync\(%s\)" % folder)
-        manifest = step(r'openat\(%s, "%s", O_RDWR\|O_CREAT\|O_NOCTTY\|O_APPEND\|'
-                        % (folder, MANIFEST))
-        step(r'write\(%s, "%s' % (manifest, root))
-        step(r"fsync\(%s\)" % manifest)
-        step(r'renameat2\((\d+), "a\.exe", \1, "\.purgekit-[^"]*\.del", RENAME_NOREPLACE\)')
-        step(r'unlinkat\(\d+, "\.purgekit-[^"]*\.del", 0\)')
+        calls = [line.split(None, 1)[1] for line in read(log).decode().splitlines()]
+        steps = [r'openat\(AT_FDCWD, "%s", O_RDONLY\|O_CLOEXEC\|O_DIRECTORY\) = (?P<q>\d+)'
+                 % quarantine,
+                 r'openat\({q}, "\.purgekit-[^"]*\.tmp", O_WRONLY\|O_CREAT\|O_EXCL\|.* = (?P<copy>\d+)',
+                 r"fsync\({copy}\)",
+                 r'renameat2\({q}, "\.purgekit-[^"]*\.tmp", {q}, "[^"]*\.vir", RENAME_NOREPLACE\)',
+                 r"fsync\({q}\)",
+                 r'openat\({q}, "%s", O_RDWR\|O_CREAT\|O_NOCTTY\|O_APPEND\|.* = (?P<m>\d+)' % MANIFEST,
+                 r'write\({m}, "%s' % root,
+                 r"fsync\({m}\)",
+                 r'renameat2\((\d+), "a\.exe", \1, "\.purgekit-[^"]*\.del", RENAME_NOREPLACE\)',
+                 r'unlinkat\(\d+, "\.purgekit-[^"]*\.del", 0\)']
+        at, seen = 0, {}   # the next call to look at; the descriptors seen so far
+        for step in steps:
+            pattern, start = step.format(**seen), at
+            while at < len(calls) and not re.match(pattern, calls[at]):
+                at += 1
+            self.assertLess(at, len(calls), "no %s after %s" % (pattern, calls[start - 1]))
+            seen.update(re.match(pattern, calls[at]).groupdict())
+            at += 1
         self.check_whole(quarantine)
 
     def test_copy_cut_short(self):

@@ -1,26 +1,18 @@
 #!/usr/bin/env bash
 # run.sh TEMPLATE_PREFIX PURGEKIT_SCAN_EXE SAMPLES_DIR [WINDOWS_VERSION]
 #
-# purgekit-scan.exe (the 64-bit one, or the shipped 32-bit one with a 32-bit template prefix,
-# whose copy then reports WINDOWS_VERSION, e.g. win2k) in a copy of the booted template prefix,
-# over a planted folder tree C:\sweep: the three stand-ins under other names and folders (one
-# read-only, one with a non-ASCII name, one behind a path of more than 260 characters, one in
-# an excluded folder), and decoys (a truncated stand-in, a near miss, Wine's own programs,
-# text, an empty file, a link back to C:\sweep that makes a loop).
+# The 64-bit purgekit-scan.exe in a copy of the booted template prefix, over a planted folder
+# tree C:\sweep: the three stand-ins under other names and folders (one read-only, one with a
+# non-ASCII name, one behind a path of more than 260 characters, one in an excluded folder),
+# and decoys (a truncated stand-in, a near miss, Wine's own programs, text, an empty file, a
+# link back to C:\sweep that makes a loop).
 # Checked: the text transcript (lines sorted: workers finish in any order; time figures
 # masked) against expected-stdout.txt, JSON Lines, exit codes, --move into C:\quarantine with
-# its manifest and names, a second run that finds nothing (and that deletes the temporary copy
-# of a run that is gone, but not another host's), and --remove of a read-only file. The link is
-# not followed by default and, with --follow-symlinks, followed once without looping; a found
-# file reached through a link is moved itself, the link kept, the manifest giving both. Then, in
-# C:\odd, stand-ins whose names end in a dot or a blank, or lie in a folder "dotdir.", beside
-# innocent files of the same names without them: found by their own names, through a plain
-# path, a device path (\\.\C:\odd) and a list naming them, and removed without the others.
-# With the 64-bit program (whose Wine takes a preloaded hook), an adversary who wins every race
-# (tests/sweep/close_hook.c preloaded into Wine): the found file, or its folder, swapped the
-# moment the scan closes it, is neither removed nor moved. Last, a quarantine that is a link is
-# refused, and a quarantine on another mount of the same file system (where a rename says
-# ERROR_NOT_SAME_DEVICE) gets copies.
+# its manifest, a second run that finds nothing, and --remove of a read-only file. The link is
+# not followed by default and, with --follow-symlinks, followed once without looping.
+# Then the sections below: work files of runs gone and of other hosts, a followed link, names
+# ending in a dot or a blank and device paths, an adversary who wins every race, a linked and a
+# bound quarantine. The shipped 32-bit program runs in a copy that reports WINDOWS_VERSION.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../wine/wine_env.sh"
@@ -35,9 +27,15 @@ PREFIX=$(wine_new_prefix "$TEMPLATE") || { echo "cannot copy the template prefix
 trap 'wine_drop_prefix "$PREFIX"' EXIT
 C=$PREFIX/drive_c
 scan() { (cd "$C" && wine_run "$PREFIX" "$EXE" "$@" </dev/null); }
-if [ -n "$VERSION" ]; then
-    wine_identity "$PREFIX" "$VERSION" || fail "cannot set the Windows version $VERSION"
-fi
+[ -z "$VERSION" ] || wine_identity "$PREFIX" "$VERSION" || fail "cannot set the Windows version $VERSION"
+# expect STATUS WHAT SCAN_ARGUMENTS...: a scan that must end with STATUS; its output in out, err
+expect() {
+    local want=$1 what=$2 status
+    shift 2
+    scan "$@" >"$C/out" 2>"$C/err"
+    status=$?
+    [ "$status" -eq "$want" ] || fail "$what: exit $status, expected $want: $(cat "$C/out" "$C/err")"
+}
 
 # ---- the planted tree ------------------------------------------------------------------------
 long=$C/sweep/long
@@ -125,8 +123,7 @@ done
 host=$(ls "$C/quarantine" | sed -n 's/^quarantine-\([a-z0-9._-]*\)\.tsv$/\1/p')
 [ "$(ls "$C/quarantine" | grep -c "^[0-9]\{8\}T[0-9]\{6\}Z-$host-[0-9]*-[0-9]\{6\}\.vir\$")" -eq 5 ] ||
     fail "quarantine names: $(ls "$C/quarantine")"
-: >"$C/quarantine/.purgekit-$host-99999-1.tmp"
-: >"$C/quarantine/.purgekit-other-host-99999-2.tmp"
+touch "$C/quarantine/.purgekit-$host-99999-1.tmp" "$C/quarantine/.purgekit-other-host-99999-2.tmp"
 scan --move 'C:\quarantine' 'C:\sweep' >/dev/null 2>&1
 status=$?
 [ "$status" -eq 0 ] || fail "the second run: exit $status, expected 0"
@@ -137,9 +134,7 @@ status=$?
 mkdir -p "$C/linked" "$C/outside"
 cp "$SAMPLES/standin-a.exe" "$C/outside/worm.exe"
 ln -s "$C/outside/worm.exe" "$C/linked/link.exe"
-scan -q --follow-symlinks --move 'C:\quarantine-linked' 'C:\linked' >/dev/null 2>&1
-status=$?
-[ "$status" -eq 1 ] || fail "a followed link: exit $status, expected 1"
+expect 1 "a followed link" -q --follow-symlinks --move 'C:\quarantine-linked' 'C:\linked'
 [ -L "$C/linked/link.exe" ] && [ ! -e "$C/outside/worm.exe" ] || fail "a followed link: the file was not moved"
 [ "$(cut -f 1,6 "$C"/quarantine-linked/quarantine-*.tsv)" = "$(printf 'C:\\linked\\link.exe\tC:\\outside\\worm.exe')" ] ||
     fail "a followed link: the manifest gives $(cat "$C"/quarantine-linked/quarantine-*.tsv)"
@@ -164,33 +159,24 @@ cp "$SAMPLES/standin-e.exe" "$odd/dotdir./inner.exe"
 cp "$C/windows/system32/notepad.exe" "$odd/worm.exe"
 echo "not a program" > "$odd/worm2.exe"
 cp "$C/windows/system32/cmd.exe" "$odd/dotdir/inner.exe"
+same_lines() {   # same_lines WHAT LINE...: out has these lines, the time figures left out
+    local what=$1
+    shift
+    diff -u <(printf '%s\n' "$@" | LC_ALL=C sort) \
+        <(grep -v -e '^-' -e '^Time' -e '^Files per' "$C/out" | LC_ALL=C sort) || fail "$what"
+}
 for root in 'C:\odd' '\\.\C:\odd\'; do
-    scan -j 2 "$root" >"$C/odd.out" 2>&1
-    status=$?
-    [ "$status" -eq 1 ] || fail "$root: exit $status, expected 1"
     r=${root%\\}
-    printf '%s\n' "$r\\dotdir.\\inner.exe: TROJ_VORN.E FOUND" "$r\\dotdir\\inner.exe: OK" \
-        "$r\\worm.exe.: TROJ_VORN.A FOUND" "$r\\worm.exe: OK" "$r\\worm2.exe : TROJ_VORN.C FOUND" \
-        "$r\\worm2.exe: OK" "Errors: 0" "Files found: 3" "Files scanned: 6" | LC_ALL=C sort >"$C/odd.expected"
-    grep -v -e '^-' -e '^Time' -e '^Files per' "$C/odd.out" | LC_ALL=C sort | diff -u "$C/odd.expected" - ||
-        fail "$root: names ending in a dot or a blank"
+    expect 1 "$root" -j 2 "$root"
+    same_lines "$root: names ending in a dot or a blank" "$r\\dotdir.\\inner.exe: TROJ_VORN.E FOUND" \
+        "$r\\dotdir\\inner.exe: OK" "$r\\worm.exe.: TROJ_VORN.A FOUND" "$r\\worm.exe: OK" \
+        "$r\\worm2.exe : TROJ_VORN.C FOUND" "$r\\worm2.exe: OK" "Errors: 0" "Files found: 3" "Files scanned: 6"
 done
 printf '%s\r\n' '\\?\C:\odd\worm.exe.' 'C:\odd\worm2.exe ' 'C:\odd\dotdir.\inner.exe' >"$C/odd.list"
-scan --json -f 'C:\odd.list' >"$C/odd.json" 2>&1
-status=$?
-[ "$status" -eq 1 ] || fail "the list: exit $status, expected 1"
-python3 - "$C/odd.json" <<'PY' || fail "the list: $(cat "$C/odd.json")"
-import json, sys
-lines = [json.loads(line) for line in open(sys.argv[1], encoding='utf-8')]
-found = sorted((o['path'], o['variants'][0]) for o in lines if o['type'] == 'found')
-assert found == [('C:\\odd\\dotdir.\\inner.exe', 'TROJ_VORN.E'),
-                 ('C:\\odd\\worm2.exe ', 'TROJ_VORN.C'),
-                 ('\\\\?\\C:\\odd\\worm.exe.', 'TROJ_VORN.A')], found
-assert lines[-1]['scanned'] == 3 and lines[-1]['errors'] == 0, lines[-1]
-PY
-scan -q --remove 'C:\odd' >"$C/odd.remove" 2>&1
-status=$?
-[ "$status" -eq 1 ] || fail "removal in C:\odd: exit $status, expected 1: $(cat "$C/odd.remove")"
+expect 1 "the list" -f 'C:\odd.list'
+same_lines "the list" '\\?\C:\odd\worm.exe.: TROJ_VORN.A FOUND' 'C:\odd\worm2.exe : TROJ_VORN.C FOUND' \
+    'C:\odd\dotdir.\inner.exe: TROJ_VORN.E FOUND' "Errors: 0" "Files found: 3" "Files scanned: 3"
+expect 1 "removal in C:\odd" -q --remove 'C:\odd'
 [ "$(cd "$odd" && find . -type f | LC_ALL=C sort | tr '\n' ' ')" = "./dotdir/inner.exe ./worm.exe ./worm2.exe " ] ||
     fail "removal in C:\odd left: $(cd "$odd" && find . -type f | tr '\n' ' ')"
 
@@ -214,13 +200,10 @@ for swap in 'rm "$F" && echo innocent >"$F"' 'rm "$F" && ln -s "$V/worm.exe" "$F
         args=(--json -j 1 "$action")
         [ "$action" = --move ] && args+=("C:\\q-race-$n")
         # Once in all (M): the hook may fire in the Wine server too.
-        (cd "$C" && LD_PRELOAD=$hook RACE_FILE=$found F=$found V=$C/victims M=$C/swapped-$n \
-            RACE_SWAP="mkdir \"\$M\" 2>/dev/null || exit 0; $swap" \
-            wine_run "$PREFIX" "$EXE" "${args[@]}" 'C:\race' </dev/null) >"$C/race.out" 2>&1
-        status=$?
-        [ "$status" -eq 1 ] || fail "race $n: exit $status, expected 1"
-        grep -q '"action":"failed","error":"changed since it was scanned"' "$C/race.out" ||
-            fail "race $n ($action, $swap): $(cat "$C/race.out")"
+        LD_PRELOAD=$hook RACE_FILE=$found F=$found V=$C/victims M=$C/swapped-$n \
+            RACE_SWAP="mkdir \"\$M\" 2>/dev/null || exit 0; $swap" expect 1 "race $n" "${args[@]}" 'C:\race'
+        grep -q '"action":"failed","error":"changed since it was scanned"' "$C/out" ||
+            fail "race $n ($action, $swap): $(cat "$C/out")"
         [ "$(cat "$C/victims/worm.exe")" = "innocent victim" ] &&
             [ "$(stat -c %i "$C/victims/worm.exe")" = "$victim" ] || fail "race $n: the victim was touched"
         [ -z "$(ls -A "$C/q-race-$n" 2>/dev/null)" ] || fail "race $n: the quarantine holds $(ls -A "$C/q-race-$n")"
@@ -231,21 +214,17 @@ fi
 # ---- a quarantine that is a link (Wine shows a host link as a reparse point) -----------------
 mkdir -p "$C/quarantine-target"
 ln -s "$C/quarantine-target" "$C/quarantine-link"
-scan --move 'C:\quarantine-link' 'C:\sweep' >"$C/link.out" 2>"$C/link.err"
-status=$?
-[ "$status" -eq 2 ] || fail "a linked quarantine: exit $status, expected 2"
-[ "$(cat "$C/link.err")" = 'C:\quarantine-link: ERROR: quarantine folder refused: a link or junction (reparse point)' ] ||
-    fail "a linked quarantine: $(cat "$C/link.err")"
-[ -s "$C/link.out" ] && fail "a linked quarantine: something was scanned"
+expect 2 "a linked quarantine" --move 'C:\quarantine-link' 'C:\sweep'
+[ "$(cat "$C/err")" = 'C:\quarantine-link: ERROR: quarantine folder refused: a link or junction (reparse point)' ] ||
+    fail "a linked quarantine: $(cat "$C/err")"
+[ -s "$C/out" ] && fail "a linked quarantine: something was scanned"
 
 # ---- another mount of the same file system: the rename says ERROR_NOT_SAME_DEVICE ------------
 mkdir -p "$C/bound-target" "$C/bound" "$C/bindtree"
 if mount --bind "$C/bound-target" "$C/bound" 2>/dev/null; then
     cp "$SAMPLES/standin-e.exe" "$C/bindtree/e.exe"
-    scan -q --move 'C:\bound' 'C:\bindtree' >"$C/bound.out" 2>&1
-    status=$?
+    expect 1 "a bound quarantine" -q --move 'C:\bound' 'C:\bindtree'
     umount "$C/bound"
-    [ "$status" -eq 1 ] || fail "a bound quarantine: exit $status, expected 1: $(cat "$C/bound.out")"
     [ -e "$C/bindtree/e.exe" ] && fail "a bound quarantine: the original stays"
     cmp -s "$SAMPLES/standin-e.exe" "$C"/bound-target/*.vir || fail "a bound quarantine: no whole copy"
 else

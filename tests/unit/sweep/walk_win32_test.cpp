@@ -74,127 +74,83 @@ BOOL WINAPI FakeVersion(LPOSVERSIONINFOW version)
     return TRUE;
 }
 
-void Plant(const wchar_t* path)
+TEST(WalkTest, DataNotOnTheDiskAndListingsAsTheSystemKnowsThem)
 {
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    DWORD written = 0;
-    WriteFile(file, "MZ data", 7, &written, nullptr);
-    CloseHandle(file);
-}
-
-class WalkTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(first_.applied() && next_.applied() && attributes_.applied() &&
-                    create_.applied() && version_.applied());
-        g_findFirst = first_.original<decltype(g_findFirst)>();
-        g_findNext = next_.original<decltype(g_findNext)>();
-        g_attributes = attributes_.original<decltype(g_attributes)>();
-        g_createFile = create_.original<decltype(g_createFile)>();
-        CreateDirectoryW(L"C:\\unit\\tree", nullptr);
-        CreateDirectoryW(L"C:\\unit\\tree\\sub", nullptr);
-        for (const wchar_t* name :
-             {L"plain.bin", L"archived.0x1000", L"cloud.0x400000", L"recall-on-open.0x40000",
-              L"pinned.0x80000", L"sub\\archived.0x1000"}) {
-            Plant((std::wstring(L"C:\\unit\\tree\\") + name).c_str());
-        }
+    CreateDirectoryW(L"C:\\unit\\tree", nullptr);
+    CreateDirectoryW(L"C:\\unit\\tree\\sub", nullptr);
+    for (const wchar_t* name : {L"plain.bin", L"archived.0x1000", L"cloud.0x400000",
+                                L"recall-on-open.0x40000", L"pinned.0x80000",
+                                L"sub\\archived.0x1000"}) {
+        CloseHandle(CreateFileW((std::wstring(L"C:\\unit\\tree\\") + name).c_str(), GENERIC_WRITE,
+                                0, nullptr, CREATE_ALWAYS, 0, nullptr));
     }
-
-    // Walks `path`; RETURNS the JSON Lines the walk printed.
-    std::string Walk(const char* path, bool readOffline, SweepTotals* totals)
-    {
+    ScopedImportPatch patches[] = {
+        {"kernel32.dll", "FindFirstFileExW", reinterpret_cast<void*>(&FakeFindFirst)},
+        {"kernel32.dll", "FindNextFileW", reinterpret_cast<void*>(&FakeFindNext)},
+        {"kernel32.dll", "GetFileAttributesW", reinterpret_cast<void*>(&FakeAttributes)},
+        {"kernel32.dll", "CreateFileW", reinterpret_cast<void*>(&RecordingCreateFile)},
+        {"kernel32.dll", "GetVersionExW", reinterpret_cast<void*>(&FakeVersion)},
+    };
+    for (const ScopedImportPatch& patch : patches) {
+        ASSERT_TRUE(patch.applied());
+    }
+    g_findFirst = patches[0].original<decltype(g_findFirst)>();
+    g_findNext = patches[1].original<decltype(g_findNext)>();
+    g_attributes = patches[2].original<decltype(g_attributes)>();
+    g_createFile = patches[3].original<decltype(g_createFile)>();
+    struct Case {
+        const char* name;
+        DWORD version[2];
+        const char* path;
+        bool readOffline;
+        uint64_t scanned;
+        uint64_t skipped;
+        int level;         // of both listings (the folder and "sub"); none for a file
+        DWORD flags;
+        const char* out;   // nullptr: not compared
+    };
+    const int basic = FindExInfoBasic;
+    const DWORD large = FIND_FIRST_EX_LARGE_FETCH;
+    const char* tree = "C:\\unit\\tree";
+    const Case cases[] = {
+        {"Windows 2000: offline, cloud and recall-on-open files skipped", {5, 0}, tree, false, 2, 4,
+         FindExInfoStandard, 0, nullptr},
+        {"XP", {5, 1}, tree, false, 2, 4, FindExInfoStandard, 0, nullptr},
+        {"Vista", {6, 0}, tree, false, 2, 4, FindExInfoStandard, 0, nullptr},
+        {"7, --read-offline reads them", {6, 1}, tree, true, 6, 0, basic, large, nullptr},
+        {"10", {10, 0}, tree, false, 2, 4, basic, large, nullptr},
+        {"a file named on the command line", {10, 0}, "C:\\unit\\tree\\cloud.0x400000", false, 0, 1,
+         -1, 0,
+         "{\"type\":\"skipped\",\"path\":\"C:\\\\unit\\\\tree\\\\cloud.0x400000\","
+         "\"reason\":\"data not on the disk\"}\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_version[0] = c.version[0];
+        g_version[1] = c.version[1];
         SweepOptions options;
         options.json = true;
-        options.readOffline = readOffline;
+        options.readOffline = c.readOffline;
         SweepContext context;
         context.options = &options;
         BuildVariantSets(context.sets);
         context.walkerBuffer = static_cast<uint8_t*>(std::malloc(kFileBytesBufferSize));
         g_opened.clear();
         g_listings.clear();
-        WalkPath(&context, path);
+        WalkPath(&context, c.path);
         std::free(context.walkerBuffer);
-        totals->scanned = context.totals.scanned.load();
-        totals->skipped = context.totals.skipped.load();
-        totals->errors = context.totals.errors.load();
-        return context.outBuffer;
-    }
-
-    ScopedImportPatch first_{"kernel32.dll", "FindFirstFileExW",
-                             reinterpret_cast<void*>(&FakeFindFirst)};
-    ScopedImportPatch next_{"kernel32.dll", "FindNextFileW",
-                            reinterpret_cast<void*>(&FakeFindNext)};
-    ScopedImportPatch attributes_{"kernel32.dll", "GetFileAttributesW",
-                                  reinterpret_cast<void*>(&FakeAttributes)};
-    ScopedImportPatch create_{"kernel32.dll", "CreateFileW",
-                              reinterpret_cast<void*>(&RecordingCreateFile)};
-    ScopedImportPatch version_{"kernel32.dll", "GetVersionExW",
-                               reinterpret_cast<void*>(&FakeVersion)};
-};
-
-TEST_F(WalkTest, FilesWhoseDataIsNotOnTheDiskAreSkippedUnopened)
-{
-    struct Case {
-        const char* name;
-        const char* path;
-        bool readOffline;
-        uint64_t scanned;
-        uint64_t skipped;
-        const char* out;   // nullptr: not compared
-    };
-    const Case cases[] = {
-        {"a folder: offline, cloud and recall-on-open files skipped", "C:\\unit\\tree", false, 2, 4,
-         nullptr},
-        {"--read-offline reads them", "C:\\unit\\tree", true, 6, 0, nullptr},
-        {"a file named on the command line", "C:\\unit\\tree\\cloud.0x400000", false, 0, 1,
-         "{\"type\":\"skipped\",\"path\":\"C:\\\\unit\\\\tree\\\\cloud.0x400000\","
-         "\"reason\":\"data not on the disk\"}\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        SweepTotals totals;
-        std::string out = Walk(c.path, c.readOffline, &totals);
-        EXPECT_EQ(c.scanned, totals.scanned.load()) << out;
-        EXPECT_EQ(c.skipped, totals.skipped.load()) << out;
-        EXPECT_EQ(0u, totals.errors.load()) << out;
-        if (c.out != nullptr) {
-            EXPECT_EQ(c.out, out);
+        const std::string& out = context.outBuffer;
+        EXPECT_EQ(c.scanned, context.totals.scanned.load()) << out;
+        EXPECT_EQ(c.skipped, context.totals.skipped.load()) << out;
+        EXPECT_EQ(0u, context.totals.errors.load()) << out;
+        EXPECT_TRUE(c.out == nullptr || c.out == out) << out;
+        EXPECT_EQ(c.level == -1 ? 0u : 2u, g_listings.size());
+        for (const auto& listing : g_listings) {
+            EXPECT_EQ(std::make_pair(c.level, c.flags), listing);
         }
         for (const std::wstring& opened : g_opened) {
             EXPECT_TRUE(c.readOffline || (AttributesNamed(opened.c_str()) & kElsewhere) == 0)
                 << "opened " << std::string(opened.begin(), opened.end());
-        }
-    }
-}
-
-TEST_F(WalkTest, ListingsAsTheSystemKnowsThem)
-{
-    struct Case {
-        DWORD major;
-        DWORD minor;
-        int level;
-        DWORD flags;
-    };
-    const Case cases[] = {
-        {5, 0, FindExInfoStandard, 0},   // Windows 2000
-        {5, 1, FindExInfoStandard, 0},   // XP
-        {6, 0, FindExInfoStandard, 0},   // Vista
-        {6, 1, FindExInfoBasic, FIND_FIRST_EX_LARGE_FETCH},   // 7
-        {10, 0, FindExInfoBasic, FIND_FIRST_EX_LARGE_FETCH},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.major) + "." + std::to_string(c.minor));
-        g_version[0] = c.major;
-        g_version[1] = c.minor;
-        SweepTotals totals;
-        Walk("C:\\unit\\tree", false, &totals);
-        EXPECT_EQ(2u, totals.scanned.load());
-        ASSERT_EQ(2u, g_listings.size());   // the folder and "sub"
-        for (const auto& listing : g_listings) {
-            EXPECT_EQ(c.level, listing.first);
-            EXPECT_EQ(c.flags, listing.second);
         }
     }
 }
