@@ -93,7 +93,13 @@ class KilledDuringMoves(unittest.TestCase):
             self.assertEqual(len(row), 6, "%s: manifest line %r" % (when, row))
             self.assertIn(row[4].decode(), self.digests_of_names,
                           "%s: the manifest names a missing file" % when)
-            self.assertEqual(self.digests_of_names[row[4].decode()], planted[row[0].decode()])
+            original = row[0].decode()
+            if re.fullmatch(r".*/\.purgekit-[^/]*\.del", original):
+                # A killed run's original, taken aside to be deleted once it was quarantined and
+                # found by the next run under that name: quarantined once more.
+                self.assertIn(self.digests_of_names[row[4].decode()], known)
+            else:
+                self.assertEqual(self.digests_of_names[row[4].decode()], planted[original])
         return in_place
 
     def sweep(self, root, quarantine, kill_after=None):
