@@ -11,7 +11,7 @@ import sys
 
 HEX = r"(?:\\x[0-9a-f]{2})*"
 WRITE = re.compile(rf'^(?:write|pwrite64)\(\d+<(?P<path>{HEX})>, "(?P<data>{HEX})"')
-CONSOLE_ONLY = [
+CONSOLE_ONLY = [   # (name, how the write begins, how it ends)
     ("the opening banner and its prompt", b"\r\n +====", b"Press any key to continue....\r\n"),
     ("the reboot advice", b"\r\n\r\n Please reboot your system", b""),
     ("the closing prompt", b" \r\n Press any key to continue ....\r\n", b""),
@@ -23,46 +23,27 @@ def unhex(escaped):
     return bytes.fromhex(escaped.replace("\\x", ""))
 
 
-def writes_of(paths, stdout_path, log_path):
-    """The writes to standard output and to the log, in order, from the thread that made them."""
-    found = []
-    for path in paths:
-        events = []
-        with open(path, encoding="ascii", errors="replace") as trace:
-            for line in trace:
-                match = WRITE.match(line)
-                if not match:
-                    continue
-                written_to = unhex(match["path"]).decode("utf-8", "replace")
-                if written_to in (stdout_path, log_path):
-                    target = "out" if written_to == stdout_path else "log"
-                    events.append((target, unhex(match["data"])))
-        if any(target == "out" for target, _ in events):
-            found.append(events)
-    if len(found) != 1:
-        sys.exit(f"expected the writes of one thread, found {len(found)} threads writing them")
-    return found[0]
-
-
 def main():
-    stdout_path, log_path = (os.path.realpath(path) for path in sys.argv[1:3])
-    traces = sys.argv[3:]
-    events = writes_of(traces, stdout_path, log_path)
-    with open(stdout_path, "rb") as f:
-        transcript = f.read()
-    outs = [data for target, data in events if target == "out"]
+    out_path, log_path = (os.path.realpath(path) for path in sys.argv[1:3])
+    threads = []   # per trace file: its writes to the log and to standard output, in order
+    for trace in sys.argv[3:]:
+        events = []
+        for line in open(trace, encoding="ascii", errors="replace"):
+            match = WRITE.match(line)
+            target = match and unhex(match["path"]).decode("utf-8", "replace")
+            if target in (out_path, log_path):
+                events.append(("out" if target == out_path else "log", unhex(match["data"])))
+        if any(kind == "out" for kind, _ in events):
+            threads.append(events)
+    if len(threads) != 1:
+        sys.exit(f"expected the writes of one thread, found {len(threads)} threads writing them")
+    events = threads[0]
+    outs = [data for kind, data in events if kind == "out"]
+    console_only = [data for i, (kind, data) in enumerate(events)
+                    if kind == "out" and (i == 0 or events[i - 1] != ("log", data))]
     problems = []
-    if b"".join(outs) != transcript:
+    if b"".join(outs) != open(out_path, "rb").read():
         problems.append("the writes to standard output do not make up the transcript")
-    console_only = []
-    messages = 0
-    for i, (target, data) in enumerate(events):
-        if target != "out":
-            continue
-        if i > 0 and events[i - 1] == ("log", data):
-            messages += 1
-        else:
-            console_only.append(data)
     if len(console_only) != len(CONSOLE_ONLY):
         problems.append(f"{len(console_only)} writes to standard output are neither a logged "
                         f"message nor a console-only group (expected {len(CONSOLE_ONLY)}): "
@@ -71,8 +52,8 @@ def main():
         for (name, head, tail), data in zip(CONSOLE_ONLY, console_only):
             if not data.startswith(head) or not data.endswith(tail):
                 problems.append(f"{name} is not one write: {data[:60]!r}...{data[-30:]!r}")
-    print(f"{len(outs)} writes to standard output: {messages} messages, "
-          f"{len(console_only)} console-only groups, {len(transcript)} bytes")
+    print(f"{len(outs)} writes to standard output: {len(outs) - len(console_only)} messages, "
+          f"{len(console_only)} console-only groups")
     for problem in problems:
         print("FAIL:", problem)
     sys.exit(1 if problems else 0)
